@@ -14,7 +14,9 @@ struct ErrorState {
 extern ErrorState errors; // program thread only
 
 // Every runtime operation starts with `if (error_pending()) return ...;`.
-inline bool error_pending() { return errors.error_number != 0; }
+inline bool error_pending() {
+    return errors.error_number != 0;
+}
 
 // Records error `number` (a number below 1 becomes 5); the first pending error wins. A
 // critical number shows its message box and ends the process with code 0.

@@ -51,9 +51,18 @@ struct HostTime {
 };
 extern HostTime host_time;
 
-void host_time_init();   // waits for the wall clock's next second
-uint32_t ticks_ms();     // monotonic milliseconds since the process began
-uint32_t now_ms();       // milliseconds since local midnight, wrapping at 86,400,000
+void host_time_init(); // waits for the wall clock's next second
+uint32_t ticks_ms();   // monotonic milliseconds since the process began
+uint32_t now_ms();     // milliseconds since local midnight, wrapping at 86,400,000
 
 void sleep_ms(uint32_t milliseconds);
 void yield_thread(); // gives up the rest of the time slice (a zero-length sleep)
+
+// The pause between two looks of a polling wait: a yield at first, so that something that
+// arrives at once is seen at once, then ever longer sleeps up to 8 ms, so that a long wait
+// costs next to no processor time. Reset it whenever the wait is satisfied.
+struct IdleBackoff {
+    uint32_t polls;
+    void pause();
+    void reset() { polls = 0; }
+};

@@ -1,0 +1,301 @@
+#include "runtime/host/host.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "runtime/host/errors.h"
+#include "runtime/host/host_state.h"
+#include "runtime/host/modules.h"
+#include "runtime/host/program_end.h"
+#include "runtime/host/traps.h"
+#include "runtime/strings/rtstring.h"
+
+HostHooks host_hooks;
+
+namespace {
+
+struct HostRuntime {
+    Platform* platform;
+    ProgramEntry entry;
+    std::thread program_thread;
+    std::thread timer_thread;
+    std::string program_folder;
+    std::string command_line_text;
+    RtString* command_line;
+    int32_t environment_count;
+    std::vector<DisplayMode> fullscreen_modes;
+    bool key_repeat_on;
+    uint32_t parity;
+    std::atomic<std::string*> pending_title; // handed from the program thread to the window
+};
+HostRuntime runtime;
+
+constexpr uint32_t tick_count_address = 0x46C;
+constexpr uint32_t key_buffer_head_address = 0x41A;
+constexpr uint32_t key_buffer_tail_address = 0x41C;
+constexpr uint32_t key_buffer_start_offset = 30;
+constexpr double max_delay_seconds = 2147483.647;
+
+// The running thread polls stop_all at this interval while it sleeps.
+constexpr uint32_t sleep_slice_ms = 10;
+
+std::string executable_path() {
+    char buffer[4096];
+    ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    return std::string(buffer, size_t(n));
+}
+
+// Standard output and error go to files beside the executable; when that folder cannot be
+// written, the inherited streams stay so that no message is lost.
+void redirect_stream(FILE* stream, int fd, const std::string& path) {
+    int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (file < 0) return;
+    std::fflush(stream);
+    dup2(file, fd);
+    close(file);
+}
+
+// The 32 x 32 window icon: a little blue screen with a prompt and a block cursor.
+void set_builtin_icon(Platform& platform) {
+    static uint32_t icon[32 * 32];
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            bool frame = x < 2 || x > 29 || y < 2 || y > 25;
+            bool stand = y > 25 && x > 9 && x < 22;
+            bool prompt = y >= 8 && y <= 14 && (x - 5 == (y <= 11 ? y - 8 : 14 - y));
+            bool cursor = y >= 13 && y <= 14 && x >= 11 && x <= 16;
+            uint32_t colour = 0;
+            if (frame && !(y > 25 && !stand))
+                colour = 0xFFAAAAAA;
+            else if (stand)
+                colour = 0xFF777777;
+            else if (prompt || cursor)
+                colour = 0xFFFFFF55;
+            else if (y <= 25)
+                colour = 0xFF0000AA;
+            icon[y * 32 + x] = colour;
+        }
+    }
+    platform.set_icon(icon, 32, 32);
+}
+
+void program_thread_body() {
+    try {
+        runtime.entry(0);
+        // A program that simply returns has ended.
+        host.quit_requested.store(1);
+        stop_program_thread();
+    } catch (const ProgramThreadExit&) {
+    }
+}
+
+void store_tick_count() {
+    auto ticks = static_cast<uint32_t>(now_ms() * 0.0182);
+    mem_store8(tick_count_address, uint8_t(ticks));
+    mem_store8(tick_count_address + 1, uint8_t(ticks >> 8));
+    mem_store8(tick_count_address + 2, uint8_t(ticks >> 16));
+}
+
+void apply_pending_title() {
+    if (std::string* title = runtime.pending_title.exchange(nullptr)) {
+        runtime.platform->set_title(title->c_str());
+        delete title;
+    }
+}
+
+void set_key_repeat(bool on) {
+    if (runtime.key_repeat_on == on) return;
+    runtime.key_repeat_on = on;
+    runtime.platform->set_key_repeat(on);
+}
+
+[[noreturn]] void shutdown_sequence() {
+    host.stop_all.store(1);
+    host.event_pending.store(1);
+    if (runtime.program_thread.joinable()) runtime.program_thread.join();
+    while (host.parked_bits.load() != 3) sleep_ms(16);
+    if (runtime.timer_thread.joinable()) runtime.timer_thread.join();
+    if (host_hooks.shutdown) host_hooks.shutdown();
+    runtime.platform->shutdown();
+    host_exit(0);
+}
+
+// Returns false when the window was closed and the program has no exit trap.
+bool drain_events() {
+    HostEvent event;
+    while (runtime.platform->poll_event(event)) {
+        if (event.type == HostEventType::quit) {
+            if (!host.exit_trap_enabled.load()) return false;
+            host.exit_requests.fetch_or(1);
+        } else if (host_hooks.handle_event) {
+            host_hooks.handle_event(event);
+        }
+    }
+    return true;
+}
+
+[[noreturn]] void main_loop() {
+    for (;;) {
+        if (host.hold_request.load() == 1) {
+            host.hold_request.store(2);
+            while (host.hold_request.load() == 2) sleep_ms(1);
+        }
+        store_tick_count();
+
+        bool shell_iteration = false;
+        int32_t shell = host.shell_state.load();
+        if (shell == -1) {
+            sleep_ms(64);
+            continue;
+        }
+        if (shell == 1) {
+            host.shell_state.store(-1);
+            set_key_repeat(false);
+            shell_iteration = true;
+        } else {
+            sleep_ms(15);
+            host.retrace_flags[0].store(1);
+            host.retrace_flags[1].store(1);
+            sleep_ms(1);
+            if (host.quit_requested.load()) {
+                host.hold_request.store(2);
+                shutdown_sequence();
+            }
+            runtime.parity ^= 1;
+            if (host_hooks.serve_sound_queue) host_hooks.serve_sound_queue();
+            if (host_hooks.printer_flush) host_hooks.printer_flush();
+        }
+
+        apply_pending_title();
+        if ((runtime.parity == 1 || shell_iteration) && host.autodisplay.load() != 0 &&
+            host_hooks.display_refresh)
+            host_hooks.display_refresh();
+        host.retrace_flags[0].store(0);
+        if (host.shell_state.load() != 0 || runtime.parity == 1) continue;
+
+        set_key_repeat(runtime.platform->has_focus());
+        if (host_hooks.input_method) host_hooks.input_method();
+        if (host_hooks.sync_lock_keys) host_hooks.sync_lock_keys();
+        if (!drain_events()) shutdown_sequence();
+        if (host_hooks.music_time_limit) host_hooks.music_time_limit();
+    }
+}
+
+} // namespace
+
+Platform& host_platform() {
+    return *runtime.platform;
+}
+
+std::string join_command_line(int argc, char** argv) {
+    std::string line;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+std::string folder_of(const std::string& path) {
+    size_t cut = path.find_last_of("\\/:");
+    if (cut == std::string::npos) return {};
+    return path.substr(0, path[cut] == ':' ? cut + 1 : cut);
+}
+
+const std::string& program_folder() {
+    return runtime.program_folder;
+}
+
+void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
+                  const RuntimeOptions& options) {
+    runtime.platform = &platform;
+    runtime.entry = entry;
+
+    traps_init();
+
+    runtime.program_folder = folder_of(executable_path());
+    if (!runtime.program_folder.empty() && chdir(runtime.program_folder.c_str()) != 0)
+        std::perror("chdir");
+    if (options.redirect_std_streams) {
+        redirect_stream(stdout, STDOUT_FILENO, "stdout.txt");
+        redirect_stream(stderr, STDERR_FILENO, "stderr.txt");
+    }
+    for (char** e = environ; e && *e; ++e) ++runtime.environment_count;
+
+    strings_init();
+    runtime.command_line_text = join_command_line(argc, argv);
+    runtime.command_line = str_new(uint32_t(runtime.command_line_text.size()), false);
+    std::memcpy(runtime.command_line->text, runtime.command_line_text.data(),
+                runtime.command_line_text.size());
+
+    std::string error;
+    if (!platform.init(error)) {
+        std::fprintf(stderr, "Unable to init SDL: %s\n", error.c_str());
+        host_exit(100);
+    }
+    host_time_init();
+    if (!platform.ttf_init()) host_exit(7000);
+
+    attach_modules();
+    runtime.fullscreen_modes = platform.fullscreen_modes();
+    set_key_repeat(true);
+    mem_store8(key_buffer_head_address, key_buffer_start_offset);
+    mem_store8(key_buffer_tail_address, key_buffer_start_offset);
+    set_builtin_icon(platform);
+    platform.set_title("Untitled");
+    host.autodisplay.store(1);
+    if (host_hooks.startup) host_hooks.startup();
+    host.auto_rows_extend.store(1);
+
+    runtime.program_thread = std::thread(program_thread_body);
+    runtime.timer_thread = std::thread(timer_thread);
+    host.threads_running.store(1);
+    main_loop();
+}
+
+void host_exit(int code) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
+}
+
+void delay(uint32_t milliseconds) {
+    if (milliseconds == 0) {
+        yield_thread();
+        return;
+    }
+    uint32_t start = ticks_ms();
+    for (;;) {
+        uint32_t elapsed = ticks_ms() - start;
+        if (elapsed >= milliseconds || host.stop_all.load()) return;
+        sleep_ms(std::min(milliseconds - elapsed, sleep_slice_ms));
+    }
+}
+
+void delay_seconds(double seconds) {
+    if (error_pending()) return;
+    if (!(seconds >= 0 && seconds <= max_delay_seconds)) {
+        raise_error(5);
+        return;
+    }
+    delay(static_cast<uint32_t>(std::trunc(seconds * 1000)));
+}
+
+void set_window_title(const RtString* title) {
+    if (error_pending()) return;
+    delete runtime.pending_title.exchange(new std::string(title->view()));
+}
+
+RtString* command_line_copy() {
+    RtString* copy = str_new(runtime.command_line->length, true);
+    std::memcpy(copy->text, runtime.command_line->text, runtime.command_line->length);
+    return copy;
+}

@@ -1,0 +1,64 @@
+#include "runtime/host/host_state.h"
+
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+HostState host;
+ConventionalMemory conventional;
+HostTime host_time;
+
+namespace {
+const auto process_start = std::chrono::steady_clock::now();
+constexpr uint32_t day_ms = 86400000;
+} // namespace
+
+uint32_t ticks_ms() {
+    auto elapsed = std::chrono::steady_clock::now() - process_start;
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+}
+
+// The time of day is taken to the millisecond at once rather than by waiting for the wall
+// clock's next second: the result is the same and start-up does not stall for up to a second.
+void host_time_init() {
+    auto wall = std::chrono::system_clock::now();
+    host_time.ticks_at_start = ticks_ms();
+    std::time_t seconds = std::chrono::system_clock::to_time_t(wall);
+    std::tm local{};
+    if (localtime_r(&seconds, &local) == nullptr) {
+        host_time.tod_at_start_ms = 0;
+        return;
+    }
+    auto ms_part =
+        std::chrono::duration_cast<std::chrono::milliseconds>(wall.time_since_epoch()).count() %
+        1000;
+    host_time.tod_at_start_ms =
+        static_cast<uint32_t>((local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * 1000 +
+                              (ms_part < 0 ? 0 : ms_part));
+}
+
+uint32_t now_ms() {
+    uint64_t t = uint64_t(ticks_ms() - host_time.ticks_at_start) + host_time.tod_at_start_ms;
+    return static_cast<uint32_t>(t % day_ms);
+}
+
+void sleep_ms(uint32_t milliseconds) {
+    if (milliseconds == 0) {
+        std::this_thread::yield();
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void yield_thread() {
+    std::this_thread::yield();
+}
+
+void IdleBackoff::pause() {
+    ++polls;
+    if (polls < 16)
+        yield_thread();
+    else
+        sleep_ms(polls < 64 ? 1 : polls < 128 ? 4 : 8);
+}

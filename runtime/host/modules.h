@@ -1,0 +1,6 @@
+// Attaches the runtime's modules to the host: each fills its entries of host_hooks.
+//
+// Operations: attach_modules
+#pragma once
+
+void attach_modules();

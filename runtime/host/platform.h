@@ -1,0 +1,82 @@
+// The platform seam: everything the host needs from the window system, kept behind one
+// interface so that the core never sees SDL. The SDL backend is the real one; the null
+// backend serves headless tests that need no window at all.
+//
+// Operations: sdl_platform, null_platform, null_platform_push, null_platform_frames
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class HostEventType : uint8_t {
+    quit,         // the window's close button, or a termination signal
+    key_down,     // sym/mod/scancode set; text holds the character the key typed, if any
+    key_up,       // sym/mod/scancode set
+    text_editing, // an input-method composition: text, cursor and selection length
+    text_input,   // committed text that no key-down carried
+    focus_gained,
+    focus_lost,
+};
+
+struct HostEvent {
+    HostEventType type;
+    int32_t sym;       // key symbol in the runtime's numbering (the classic symbol numbers)
+    uint32_t mod;      // modifier bits in the runtime's numbering
+    uint16_t scancode; // hardware scan code, where the platform knows it
+    bool repeat;
+    int32_t cursor; // text_editing: caret position, in code points
+    int32_t selection_length;
+    char text[32]; // UTF-8, zero-terminated
+};
+
+// One frame rendered by the display refresh: 32-bit 0x00RRGGBB pixels, row-major.
+struct Frame {
+    const uint32_t* pixels;
+    int32_t width;
+    int32_t height;
+    int32_t pitch_pixels;
+};
+
+struct DisplayMode {
+    int32_t width;
+    int32_t height;
+};
+
+enum class DialogButtons : uint8_t { ok, yes_no };
+enum class DialogAnswer : uint8_t { none, ok, yes, no, failed };
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    // Starts the timer, audio and video layers; on failure fills `error` and returns false.
+    virtual bool init(std::string& error) = 0;
+    // Starts the TrueType layer.
+    virtual bool ttf_init() = 0;
+    virtual void shutdown() = 0;
+
+    virtual void set_title(const char* title) = 0;
+    virtual void set_icon(const uint32_t* argb_pixels, int32_t width, int32_t height) = 0;
+
+    // Drains one pending event; false when none is left.
+    virtual bool poll_event(HostEvent& event) = 0;
+    virtual void set_key_repeat(bool on) = 0;
+    virtual bool has_focus() = 0;
+    // Lock-key toggles as the window system sees them: bit 0 Num, 1 Caps, 2 Scroll.
+    virtual uint32_t lock_keys() = 0;
+
+    // Window size and full-screen state follow the frame; `fullscreen` picks the mode given.
+    virtual void present(const Frame& frame, bool fullscreen, DisplayMode mode) = 0;
+    virtual std::vector<DisplayMode> fullscreen_modes() = 0;
+
+    // Blocks the calling thread until the user answers; `failed` when no dialog can be shown.
+    virtual DialogAnswer show_dialog(const char* caption, const char* text,
+                                     DialogButtons buttons) = 0;
+};
+
+Platform& sdl_platform();  // in the full runtime library
+Platform& null_platform(); // in the core: no window, events only from null_platform_push
+
+void null_platform_push(const HostEvent& event); // any thread
+uint32_t null_platform_frames();                 // number of frames presented so far

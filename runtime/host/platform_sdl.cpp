@@ -1,0 +1,220 @@
+// The window-system backend: one SDL window drawn through its window surface, SDL's event
+// queue, and SDL message boxes.
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <dirent.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/host/dialog.h"
+#include "runtime/host/platform.h"
+
+namespace {
+
+void copy_text(char (&target)[32], const char* text) {
+    size_t n = std::min(std::strlen(text), sizeof target - 1);
+    std::memcpy(target, text, n);
+    target[n] = 0;
+}
+
+// A dialog still open at shutdown lives in a helper process of the window system's; it would
+// outlive us on screen, so it goes with us.
+void close_dialog_helpers() {
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return;
+    while (dirent* task = readdir(tasks)) {
+        if (task->d_name[0] == '.') continue;
+        std::string path = std::string("/proc/self/task/") + task->d_name + "/children";
+        if (FILE* f = std::fopen(path.c_str(), "r")) {
+            int pid;
+            while (std::fscanf(f, "%d", &pid) == 1) kill(pid, SIGKILL);
+            std::fclose(f);
+        }
+    }
+    closedir(tasks);
+}
+
+class SdlPlatform final : public Platform {
+  public:
+    bool init(std::string& error) override {
+        if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0) {
+            error = SDL_GetError();
+            return false;
+        }
+        window_ = SDL_CreateWindow("Untitled", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640,
+                                   400, SDL_WINDOW_HIDDEN);
+        if (!window_) {
+            error = SDL_GetError();
+            return false;
+        }
+        SDL_StartTextInput();
+        return true;
+    }
+
+    bool ttf_init() override { return TTF_Init() == 0; }
+
+    void shutdown() override {
+        if (dialog_open()) close_dialog_helpers();
+        if (TTF_WasInit()) TTF_Quit();
+        SDL_Quit();
+    }
+
+    void set_title(const char* title) override { SDL_SetWindowTitle(window_, title); }
+
+    void set_icon(const uint32_t* argb_pixels, int32_t width, int32_t height) override {
+        SDL_Surface* icon =
+            SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(argb_pixels), width, height,
+                                               32, width * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (!icon) return;
+        SDL_SetWindowIcon(window_, icon);
+        SDL_FreeSurface(icon);
+    }
+
+    bool poll_event(HostEvent& event) override {
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+            event = HostEvent{};
+            switch (e.type) {
+            case SDL_QUIT: event.type = HostEventType::quit; return true;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP:
+                if (e.type == SDL_KEYDOWN && e.key.repeat && !key_repeat_) continue;
+                event.type =
+                    e.type == SDL_KEYDOWN ? HostEventType::key_down : HostEventType::key_up;
+                event.sym = e.key.keysym.sym;
+                event.mod = e.key.keysym.mod;
+                event.scancode = uint16_t(e.key.keysym.scancode);
+                event.repeat = e.key.repeat != 0;
+                // The character a key typed arrives as the text event right behind it.
+                if (e.type == SDL_KEYDOWN) take_paired_text(event);
+                return true;
+            case SDL_TEXTINPUT:
+                event.type = HostEventType::text_input;
+                copy_text(event.text, e.text.text);
+                return true;
+            case SDL_TEXTEDITING:
+                event.type = HostEventType::text_editing;
+                copy_text(event.text, e.edit.text);
+                event.cursor = e.edit.start;
+                event.selection_length = e.edit.length;
+                return true;
+            case SDL_WINDOWEVENT:
+                if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+                    event.type = HostEventType::focus_gained;
+                    return true;
+                }
+                if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                    event.type = HostEventType::focus_lost;
+                    return true;
+                }
+                if (e.window.event == SDL_WINDOWEVENT_EXPOSED) shown_ = false;
+                continue;
+            default: continue;
+            }
+        }
+        return false;
+    }
+
+    void set_key_repeat(bool on) override { key_repeat_ = on; }
+
+    bool has_focus() override {
+        return (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    }
+
+    uint32_t lock_keys() override {
+        SDL_Keymod mod = SDL_GetModState();
+        return ((mod & KMOD_NUM) ? 1u : 0u) | ((mod & KMOD_CAPS) ? 2u : 0u) |
+               ((mod & KMOD_SCROLL) ? 4u : 0u);
+    }
+
+    void present(const Frame& frame, bool fullscreen, DisplayMode mode) override {
+        bool is_fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
+        if (fullscreen != is_fullscreen ||
+            (fullscreen && (mode.width != mode_.width || mode.height != mode_.height))) {
+            if (fullscreen) {
+                SDL_DisplayMode display{};
+                SDL_GetWindowDisplayMode(window_, &display);
+                display.w = mode.width;
+                display.h = mode.height;
+                SDL_SetWindowDisplayMode(window_, &display);
+            }
+            SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
+            mode_ = mode;
+        }
+        int w, h;
+        SDL_GetWindowSize(window_, &w, &h);
+        if (!fullscreen && (w != frame.width || h != frame.height))
+            SDL_SetWindowSize(window_, frame.width, frame.height);
+        if (!visible_) {
+            SDL_ShowWindow(window_);
+            visible_ = true;
+        }
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (!surface) return;
+        int rows = std::min(frame.height, surface->h);
+        int cols = std::min(frame.width, surface->w);
+        SDL_ConvertPixels(cols, rows, SDL_PIXELFORMAT_RGB888, frame.pixels, frame.pitch_pixels * 4,
+                          surface->format->format, surface->pixels, surface->pitch);
+        SDL_UpdateWindowSurface(window_);
+        shown_ = true;
+    }
+
+    std::vector<DisplayMode> fullscreen_modes() override {
+        std::vector<DisplayMode> modes;
+        int count = SDL_GetNumDisplayModes(0);
+        for (int i = 0; i < count; ++i) {
+            SDL_DisplayMode mode;
+            if (SDL_GetDisplayMode(0, i, &mode) == 0) modes.push_back({mode.w, mode.h});
+        }
+        return modes;
+    }
+
+    DialogAnswer show_dialog(const char* caption, const char* text,
+                             DialogButtons buttons) override {
+        const SDL_MessageBoxButtonData yes_no[] = {
+            {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, int(DialogAnswer::yes), "Yes"},
+            {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, int(DialogAnswer::no), "No"},
+        };
+        const SDL_MessageBoxButtonData ok[] = {
+            {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+             int(DialogAnswer::ok), "OK"},
+        };
+        bool ask = buttons == DialogButtons::yes_no;
+        SDL_MessageBoxData data{};
+        data.flags = SDL_MESSAGEBOX_ERROR;
+        data.window = nullptr; // system-modal: the dialog must not wait on our event loop
+        data.title = caption;
+        data.message = text;
+        data.numbuttons = ask ? 2 : 1;
+        data.buttons = ask ? yes_no : ok;
+        int pressed = -1;
+        if (SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0) return DialogAnswer::failed;
+        return DialogAnswer(pressed);
+    }
+
+  private:
+    // Pairs a key-down with the text event that directly follows it, as one key press.
+    void take_paired_text(HostEvent& event) {
+        SDL_Event next;
+        if (SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
+            next.type == SDL_TEXTINPUT) {
+            SDL_PeepEvents(&next, 1, SDL_GETEVENT, SDL_TEXTINPUT, SDL_TEXTINPUT);
+            copy_text(event.text, next.text.text);
+        }
+    }
+
+    SDL_Window* window_ = nullptr;
+    bool key_repeat_ = true;
+    bool visible_ = false;
+    bool shown_ = false;
+    DisplayMode mode_{};
+};
+
+} // namespace
+
+Platform& sdl_platform() {
+    static SdlPlatform platform;
+    return platform;
+}

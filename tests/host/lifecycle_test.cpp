@@ -1,0 +1,153 @@
+// The host's life: start-up, the main loop's duties, and every way a program ends.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "runtime/host/errors.h"
+#include "runtime/host/host.h"
+#include "runtime/host/host_state.h"
+#include "runtime/host/program_end.h"
+#include "support/host_harness.h"
+
+using testing::ExitedWithCode;
+
+namespace {
+
+HostEvent typed_key(char c) {
+    HostEvent event{};
+    event.type = HostEventType::key_down;
+    event.sym = c;
+    event.text[0] = c;
+    return event;
+}
+
+HostEvent quit_event() {
+    HostEvent event{};
+    event.type = HostEventType::quit;
+    return event;
+}
+
+} // namespace
+
+TEST(CommandLine, JoinsArgumentsWithSingleSpaces) {
+    char a0[] = "game", a1[] = "one", a2[] = "two words", a3[] = "3";
+    char* argv[] = {a0, a1, a2, a3};
+    EXPECT_EQ(join_command_line(1, argv), "");
+    EXPECT_EQ(join_command_line(4, argv), "one two words 3");
+}
+
+TEST(ProgramFolder, DropsTheNameAfterTheLastSeparator) {
+    EXPECT_EQ(folder_of("/usr/games/adventure"), "/usr/games");
+    EXPECT_EQ(folder_of("C:\\GAMES\\ADV.EXE"), "C:\\GAMES");
+    EXPECT_EQ(folder_of("C:ADV.EXE"), "C:");
+    EXPECT_EQ(folder_of("adventure"), "");
+}
+
+TEST(ProgramEnd, EndsWithCodeZeroAfterAFreshKey) {
+    EXPECT_EXIT(run_host([](int) { end_program(); }, null_platform(),
+                         [] {
+                             sleep_ms(100);
+                             null_platform_push(typed_key('x'));
+                         }),
+                ExitedWithCode(0), "Press any key to continue");
+}
+
+TEST(ProgramEnd, KeysTypedBeforeThePromptDoNotEndIt) {
+    // A key typed ahead is discarded; the program only ends through the window's close.
+    EXPECT_EXIT(run_host(
+                    [](int) {
+                        while (mem_load8(0x41A) == mem_load8(0x41C)) sleep_ms(1);
+                        end_program();
+                    },
+                    null_platform(),
+                    [] {
+                        null_platform_push(typed_key('a'));
+                        sleep_ms(300);
+                        std::fputs("still waiting\n", stderr);
+                        null_platform_push(quit_event());
+                    }),
+                ExitedWithCode(0), "still waiting");
+}
+
+TEST(ProgramEnd, ReturningFromTheProgramEndsTheProcess) {
+    EXPECT_EXIT(run_host([](int) {}, null_platform()), ExitedWithCode(0), "");
+}
+
+TEST(WindowClose, EndsTheProcessWhileTheProgramSleeps) {
+    EXPECT_EXIT(run_host([](int) { delay_seconds(1000); }, sdl_platform(),
+                         [] {
+                             sleep_ms(50);
+                             push_sdl_quit();
+                         }),
+                ExitedWithCode(0), "");
+}
+
+TEST(WindowClose, EndsTheProcessWhileTheProgramPolls) {
+    EXPECT_EXIT(run_host(
+                    [](int) {
+                        for (int line = 0;; ++line)
+                            if (host.event_pending.load()) check_event(line);
+                    },
+                    sdl_platform(),
+                    [] {
+                        sleep_ms(50);
+                        push_sdl_quit();
+                    }),
+                ExitedWithCode(0), "");
+}
+
+TEST(WindowClose, WithTheExitTrapTheProgramSeesTheRequest) {
+    EXPECT_EXIT(run_host(
+                    [](int) {
+                        host.exit_trap_enabled.store(1);
+                        while ((host.exit_requests.load() & 1) == 0) sleep_ms(1);
+                        std::fputs("saw close\n", stderr);
+                        host.quit_requested.store(1);
+                        stop_program_thread();
+                    },
+                    null_platform(), [] { null_platform_push(quit_event()); }),
+                ExitedWithCode(0), "saw close");
+}
+
+TEST(MainLoop, KeepsTheTickCountAndRefreshesOnAlternateIterations) {
+    static std::atomic<int> refreshes, services;
+    EXPECT_EXIT(
+        host_hooks.display_refresh = [] { return ++refreshes, 1; };
+        host_hooks.serve_sound_queue = [] { ++services; };
+        run_host(
+            [](int) {
+                auto tick = [] {
+                    return mem_load8(0x46C) | mem_load8(0x46D) << 8 | mem_load8(0x46E) << 16;
+                };
+                int first = tick();
+                delay(1000);
+                int advance = tick() - first;
+                require(advance >= 16 && advance <= 20, "about 18.2 ticks a second");
+                int r = refreshes.load(), s = services.load();
+                require(s >= 40 && s <= 70, "the sound queue is served each 16 ms");
+                require(r * 2 >= s - 2 && r * 2 <= s + 2, "refresh every other time");
+                host.quit_requested.store(1);
+                stop_program_thread();
+            },
+            null_platform()),
+        ExitedWithCode(0), "");
+}
+
+TEST(Delay, RejectsOutOfRangeSeconds) {
+    EXPECT_EXIT(run_host(
+                    [](int) {
+                        delay_seconds(-0.001);
+                        require(errors.error_number == 5, "negative raises 5");
+                        errors.error_number = 0;
+                        delay_seconds(2147483.648);
+                        require(errors.error_number == 5, "too long raises 5");
+                        errors.error_number = 0;
+                        uint32_t start = ticks_ms();
+                        delay_seconds(0.05);
+                        require(ticks_ms() - start >= 50, "sleeps its time");
+                        host.quit_requested.store(1);
+                        stop_program_thread();
+                    },
+                    null_platform()),
+                ExitedWithCode(0), "");
+}

@@ -1,0 +1,34 @@
+#include "support/host_harness.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "runtime/host/host_state.h"
+
+void run_host(ProgramEntry entry, Platform& platform, std::function<void()> driver) {
+    if (driver) {
+        std::thread([driver] {
+            while (!host.threads_running.load()) sleep_ms(1);
+            driver();
+        }).detach();
+    }
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    runtime_main(1, argv, entry, platform, RuntimeOptions{false});
+}
+
+void require(bool condition, const char* what, int code) {
+    if (condition) return;
+    std::fprintf(stderr, "check failed: %s\n", what);
+    std::fflush(stderr);
+    std::_Exit(code);
+}
+
+void push_sdl_quit() {
+    SDL_Event event{};
+    event.type = SDL_QUIT;
+    SDL_PushEvent(&event);
+}

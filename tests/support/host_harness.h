@@ -1,0 +1,19 @@
+// Running the real host inside a test: the host never returns, so each run happens in a
+// child process (a death test) and reports through its exit code and standard error.
+#pragma once
+
+#include <functional>
+
+#include "runtime/host/host.h"
+#include "runtime/host/platform.h"
+
+// Starts the host on `platform` with `entry` as the program; `driver`, when given, runs on a
+// thread of its own once the host's threads are running (to push events, for example).
+[[noreturn]] void run_host(ProgramEntry entry, Platform& platform,
+                           std::function<void()> driver = {});
+
+// Ends the child with `code` when `condition` fails, naming the failed check on stderr.
+void require(bool condition, const char* what, int code = 3);
+
+// Pushes a window-close request into the SDL event queue (any thread).
+void push_sdl_quit();
