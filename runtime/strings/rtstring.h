@@ -1,24 +1,34 @@
 // Runtime strings: descriptors, the two string areas, the string lists and temporaries.
 //
-// Operations (all on the program thread; each returns at once while an error is pending,
-// except the freeing operations, which always run):
-//   creation     str_new_literal, str_new_cstring, str_new, str_new_conventional
+// Operations (all on the program thread):
+//   creation     str_new_literal, str_new_cstring, str_new, str_new_conventional, str_new_fixed
 //   life, value  str_assign, str_free, temp_release, temp_mark, str_concat, str_equal,
 //                str_not_equal
 //   substrings   str_mid, str_left, str_right, str_ltrim, str_rtrim, str_ucase, str_lcase
 //   builders     str_chr, str_space, str_repeat
 //   queries      str_instr, str_asc, str_len
-//   SUB frames   sub_enter, sub_exit
+//   SUB frames   sub_enter, sub_argument, sub_exit
 //   memory       var_alloc, var_cursor, var_restore, return_stack_push, return_stack_pop,
 //                return_stack_grow
 //   lifecycle    strings_init (start-up), null_string, space_string
+//
+// While an error is pending, creators return null, the other string operations return at once
+// (an operation that takes a string hands back its first argument, queries give 0), and
+// nothing is changed. The freeing operations (str_free, temp_release), the SUB frame and the
+// memory services always run, and every operation accepts the null a creator gave meanwhile.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-struct FieldLink; // a file record-buffer field that a string is tied to
+struct RtString;
+
+// The tie between a string and a field of a file record buffer. Freeing the string detaches
+// it: the field forgets the string.
+struct FieldLink {
+    RtString* string;
+};
 
 struct RtString {
     char* text;
@@ -48,6 +58,9 @@ RtString* str_new_literal(const char* text, uint32_t length);
 RtString* str_new_cstring(const char* text);
 RtString* str_new(uint32_t length, bool temporary);
 RtString* str_new_conventional(uint32_t length, bool temporary);
+// A fixed-length string over `length` bytes that the caller owns (typically from var_alloc);
+// it is in no string list and its length never changes.
+RtString* str_new_fixed(char* text, uint32_t length);
 
 // Life and value
 RtString* str_assign(RtString* destination, RtString* source);
@@ -94,3 +107,56 @@ void var_restore(uint8_t* saved_cursor);
 void return_stack_push(uint32_t return_point);
 uint32_t return_stack_pop(); // 0 when empty
 void return_stack_grow();
+
+// The state behind the operations above, open for inspection by tests.
+
+// A freed slot of a string list or of the temporary list.
+inline RtString* const vacant_slot = reinterpret_cast<RtString*>(~uintptr_t{0});
+
+struct StringList {
+    RtString** slots; // capacity + 1 entries: one spare beyond the capacity
+    uint32_t count;
+    uint32_t capacity;
+};
+
+// A string area and the list of the strings whose texts lie in it, in address order.
+struct StringArea {
+    char* base;
+    size_t used;  // texts end below base + used
+    size_t limit; // main area: its size; conventional area: `top`, where descriptor words begin
+    StringList list;
+};
+
+struct BlockList { // heap blocks that stay allocated until the next strings_init
+    void** blocks;
+    uint32_t count;
+};
+
+struct StringState {
+    struct DescriptorPool {
+        BlockList blocks;
+        RtString* block; // the block descriptors are handed out from
+        uint32_t block_used;
+        RtString** free_stack;
+        uint32_t free_count;
+        uint32_t free_capacity;
+    } descriptors;
+    StringArea main;
+    StringArea conventional; // inside conventional.bytes at conventional_string_area
+    StringList temporaries;  // slot 0 is reserved and holds null
+    struct VariableStorage {
+        BlockList blocks;
+        uint8_t* block;
+        uint8_t* cursor;
+        uint8_t* end;
+        size_t block_size;
+    } variables;
+    struct ReturnStack {
+        uint32_t* points;
+        uint32_t count;
+        uint32_t capacity;
+    } return_stack;
+    RtString* null_string;
+    RtString* space_string;
+};
+extern StringState strings;

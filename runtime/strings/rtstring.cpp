@@ -1,0 +1,797 @@
+#include "runtime/strings/rtstring.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/host/errors.h"
+#include "runtime/host/host_state.h"
+
+StringState strings;
+
+namespace {
+
+constexpr uint32_t descriptor_block_size = 65536;
+constexpr uint32_t free_stack_initial_capacity = 65536;
+constexpr uint32_t list_initial_capacity = 65535;
+constexpr size_t main_area_initial_size = size_t{1} << 20;
+constexpr size_t slack = 32; // follows every new text in the main area, room to grow in place
+constexpr uint32_t conventional_area_size = 65536;
+constexpr uint32_t conventional_first_text = 256;
+constexpr uint32_t conventional_initial_top = conventional_area_size - 8;
+constexpr uint32_t descriptor_word_size = 4;
+constexpr size_t variable_block_initial_size = size_t{1} << 20;
+constexpr uint32_t return_stack_initial_capacity = 16384;
+
+// Critical errors: which structure ran out.
+constexpr int32_t return_stack_exhausted = 256;
+constexpr int32_t variable_storage_exhausted = 504;
+constexpr int32_t descriptors_exhausted = 508;
+constexpr int32_t conventional_list_exhausted = 509;
+constexpr int32_t main_list_exhausted = 510;
+constexpr int32_t temporary_list_exhausted = 511;
+constexpr int32_t main_area_exhausted = 512;
+constexpr int32_t conventional_area_full = 513;
+constexpr int32_t descriptor_word_no_room = 514;
+
+constexpr int32_t illegal_function_call = 5;
+
+[[noreturn]] void out_of_memory(int32_t code) {
+    raise_error(code);
+    std::abort(); // raise_error ends the process for critical numbers
+}
+
+// Resizes a heap array of trivially copyable entries; false when memory runs out.
+template <class T> bool resize_array(T*& array, size_t count) {
+    if (count > SIZE_MAX / sizeof(T)) return false;
+    void* resized = std::realloc(array, count * sizeof(T));
+    if (resized == nullptr) return false;
+    array = static_cast<T*>(resized);
+    return true;
+}
+
+template <class T> T* allocate_array(size_t count, int32_t code) {
+    T* array = nullptr;
+    if (!resize_array(array, count)) out_of_memory(code);
+    return array;
+}
+
+void block_list_add(BlockList& list, void* block, int32_t code) {
+    if (block == nullptr || !resize_array(list.blocks, size_t{list.count} + 1)) {
+        std::free(block);
+        out_of_memory(code);
+    }
+    list.blocks[list.count++] = block;
+}
+
+void block_list_free(BlockList& list) {
+    for (uint32_t i = 0; i < list.count; ++i) std::free(list.blocks[i]);
+    std::free(list.blocks);
+}
+
+// Descriptor pool
+
+void descriptor_block_new() {
+    auto* block = static_cast<RtString*>(std::calloc(descriptor_block_size, sizeof(RtString)));
+    block_list_add(strings.descriptors.blocks, block, descriptors_exhausted);
+    strings.descriptors.block = block;
+    strings.descriptors.block_used = 0;
+}
+
+RtString* descriptor_acquire() {
+    auto& pool = strings.descriptors;
+    if (pool.free_count != 0) {
+        RtString* s = pool.free_stack[--pool.free_count];
+        *s = RtString{};
+        return s;
+    }
+    if (pool.block_used == descriptor_block_size) descriptor_block_new();
+    return &pool.block[pool.block_used++];
+}
+
+void descriptor_release(RtString* s) {
+    auto& pool = strings.descriptors;
+    if (pool.free_count == pool.free_capacity) {
+        if (!resize_array(pool.free_stack, size_t{pool.free_capacity} * 2))
+            out_of_memory(descriptors_exhausted);
+        pool.free_capacity *= 2;
+    }
+    pool.free_stack[pool.free_count++] = s;
+}
+
+// Lists
+
+bool is_main(const StringArea& area) {
+    return &area == &strings.main;
+}
+
+StringArea& area_of(const RtString* s) {
+    return s->in_conventional_memory ? strings.conventional : strings.main;
+}
+
+// Fixed and read-only strings do not own their text and are in no string list.
+bool is_tracked(const RtString* s) {
+    return !s->is_fixed && !s->is_readonly;
+}
+
+// A temporary whose text may be cut down where it lies.
+bool is_reusable(const RtString* s) {
+    return s->is_temporary && is_tracked(s) && !s->in_conventional_memory;
+}
+
+void list_double(StringList& list, int32_t code) {
+    uint32_t capacity = list.capacity * 2;
+    if (list.capacity > UINT32_MAX / 2 - 1 || !resize_array(list.slots, size_t{capacity} + 1))
+        out_of_memory(code);
+    list.capacity = capacity;
+}
+
+// Squeezes out the vacant slots, and doubles the capacity when that freed too little.
+void list_make_room(StringArea& area) {
+    StringList& list = area.list;
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < list.count; ++i) {
+        RtString* s = list.slots[i];
+        if (s == vacant_slot) continue;
+        s->list_index = kept;
+        list.slots[kept++] = s;
+    }
+    list.count = kept;
+    if (kept >= list.capacity / 2)
+        list_double(list, is_main(area) ? main_list_exhausted : conventional_list_exhausted);
+}
+
+void list_append(StringArea& area, RtString* s) {
+    StringList& list = area.list;
+    if (list.count > list.capacity) list_make_room(area);
+    s->list_index = list.count;
+    list.slots[list.count++] = s;
+}
+
+void temporary_enter(RtString* s) {
+    StringList& list = strings.temporaries;
+    if (list.count > list.capacity) {
+        uint32_t old_entries = list.capacity + 1;
+        list_double(list, temporary_list_exhausted);
+        std::fill(list.slots + old_entries, list.slots + list.capacity + 1, nullptr);
+    }
+    s->temp_index = list.count;
+    s->is_temporary = 1;
+    list.slots[list.count++] = s;
+}
+
+// Descriptor words
+
+void descriptor_word_write(const RtString* s) {
+    if (s->descriptor_word == nullptr) return;
+    auto offset = static_cast<uint32_t>(s->text - strings.conventional.base);
+    s->descriptor_word[0] = static_cast<uint8_t>(s->length);
+    s->descriptor_word[1] = static_cast<uint8_t>(s->length >> 8);
+    s->descriptor_word[2] = static_cast<uint8_t>(offset);
+    s->descriptor_word[3] = static_cast<uint8_t>(offset >> 8);
+}
+
+// Compaction
+
+// Moves texts down over the holes that freed strings left. A gap of up to `gap_kept` bytes
+// stays where it is: it is slack the string before it may still grow into.
+void area_pack(StringArea& area, size_t first_text, size_t gap_kept) {
+    char* end = area.base + first_text;
+    for (uint32_t i = 0; i < area.list.count; ++i) {
+        RtString* s = area.list.slots[i];
+        if (s == vacant_slot) continue;
+        if (static_cast<size_t>(s->text - end) > gap_kept) {
+            if (s->length != 0) std::memmove(end, s->text, s->length);
+            s->text = end;
+            descriptor_word_write(s);
+        }
+        end = s->text + s->length;
+    }
+    area.used = static_cast<size_t>(end - area.base);
+}
+
+// Packs the main area, and grows it unless that left at least half of it free.
+void string_area_compact(size_t needed) {
+    StringArea& area = strings.main;
+    area_pack(area, 0, slack);
+    if (2 * area.used + needed + slack < area.limit) return;
+
+    size_t size = 2 * area.limit + needed;
+    // The buffer may move: every text in it is rebased by the distance it moved.
+    auto old_address = reinterpret_cast<uintptr_t>(area.base);
+    if (!resize_array(area.base, size)) out_of_memory(main_area_exhausted);
+    area.limit = size;
+    for (uint32_t i = 0; i < area.list.count; ++i) {
+        RtString* s = area.list.slots[i];
+        if (s != vacant_slot)
+            s->text = area.base + (reinterpret_cast<uintptr_t>(s->text) - old_address);
+    }
+}
+
+void conventional_area_compact() {
+    area_pack(strings.conventional, conventional_first_text, 0);
+}
+
+// Makes `bytes` available at `used`: the main area compacts and grows, the conventional area
+// only compacts.
+void area_make_room(StringArea& area, size_t bytes) {
+    if (area.used + bytes <= area.limit) return;
+    if (is_main(area)) {
+        string_area_compact(bytes);
+        return;
+    }
+    conventional_area_compact();
+    if (area.used + bytes > area.limit) out_of_memory(conventional_area_full);
+}
+
+// Creation
+
+RtString* area_place(StringArea& area, uint32_t length, size_t advance) {
+    RtString* s = descriptor_acquire();
+    s->length = length;
+    s->text = area.base + area.used;
+    area.used += advance;
+    list_append(area, s);
+    return s;
+}
+
+RtString* main_string_new(uint32_t length, bool temporary) {
+    area_make_room(strings.main, size_t{length} + slack);
+    RtString* s = area_place(strings.main, length, size_t{length} + slack);
+    if (temporary) temporary_enter(s);
+    return s;
+}
+
+RtString* conventional_string_new(uint32_t length, bool temporary) {
+    StringArea& area = strings.conventional;
+    // A lasting string also needs a descriptor word below `top`: make room for both at once,
+    // so that a word never fails while compaction could have freed the bytes for it.
+    size_t word = temporary ? 0 : descriptor_word_size;
+    if (area.used + length + word > area.limit) conventional_area_compact();
+    if (area.used + length > area.limit) out_of_memory(conventional_area_full);
+
+    RtString* s = area_place(area, length, length);
+    s->in_conventional_memory = 1;
+    if (temporary) {
+        temporary_enter(s);
+        return s;
+    }
+    if (area.limit - area.used < descriptor_word_size) out_of_memory(descriptor_word_no_room);
+    area.limit -= descriptor_word_size;
+    s->descriptor_word_offset = static_cast<uint32_t>(area.limit);
+    s->descriptor_word = reinterpret_cast<uint8_t*>(area.base + area.limit);
+    descriptor_word_write(s);
+    return s;
+}
+
+RtString* literal_new(const char* text, uint32_t length) {
+    RtString* s = descriptor_acquire();
+    s->text = const_cast<char*>(text); // read-only: never written through
+    s->length = length;
+    s->is_readonly = 1;
+    temporary_enter(s);
+    return s;
+}
+
+// A new temporary holding `count` bytes of s from `offset`; s is freed if it is a temporary.
+RtString* temporary_copy(RtString* s, uint32_t offset, uint32_t count) {
+    RtString* copy = main_string_new(count, true);
+    // Read s only now: making the copy may have compacted the area under it.
+    if (count != 0) std::memcpy(copy->text, s->text + offset, count);
+    if (s->is_temporary) str_free(s);
+    return copy;
+}
+
+// The part of s from `offset` of length `count`: s itself when that is all of s, s cut down in
+// place when it is a reusable temporary, otherwise a new temporary.
+RtString* substring(RtString* s, uint32_t offset, uint32_t count) {
+    if (offset == 0 && count == s->length) return s;
+    if (!is_reusable(s)) return temporary_copy(s, offset, count);
+    s->text += offset;
+    s->length = count;
+    return s;
+}
+
+// Assignment
+
+void fixed_fill(RtString* destination, const RtString* source) {
+    uint32_t n = std::min(source->length, destination->length);
+    if (n != 0) std::memmove(destination->text, source->text, n);
+    std::memset(destination->text + n, ' ', destination->length - n);
+}
+
+bool can_take_over(const RtString* destination, const RtString* source) {
+    return source->is_temporary && is_tracked(source) &&
+           source->in_conventional_memory == destination->in_conventional_memory;
+}
+
+// The destination takes the temporary's text and its list slot; the temporary is gone.
+void take_over(RtString* destination, RtString* source) {
+    StringList& list = area_of(source).list;
+    if (is_tracked(destination)) list.slots[destination->list_index] = vacant_slot;
+    list.slots[source->list_index] = destination;
+    destination->list_index = source->list_index;
+
+    StringList& temporaries = strings.temporaries;
+    temporaries.slots[source->temp_index] = vacant_slot;
+    if (source->temp_index + 1 == temporaries.count) --temporaries.count;
+
+    destination->text = source->text;
+    destination->length = source->length;
+    destination->is_readonly = 0;
+    descriptor_release(source);
+}
+
+// Gives the destination a new text at `used` holding the source's bytes.
+void relocate(StringArea& area, RtString* destination, const RtString* source) {
+    uint32_t n = source->length;
+    area_make_room(area, n);
+    list_append(area, destination);
+    destination->text = area.base + area.used;
+    area.used += n;
+    destination->length = n;
+    destination->is_readonly = 0; // a borrowed text is left alone; the copy is our own
+    // The source is read only now: the compaction may have moved it.
+    if (n != 0) std::memcpy(destination->text, source->text, n);
+}
+
+// The source is longer than the destination: grow in place when the bytes up to the next live
+// text (or to the end of the area) are free, otherwise move the destination.
+void assign_grow(RtString* destination, const RtString* source) {
+    StringArea& area = area_of(destination);
+    if (is_tracked(destination)) {
+        StringList& list = area.list;
+        uint32_t slot = destination->list_index;
+        uint32_t next = slot + 1;
+        // A temporary source in this area was taken over instead, so the next live entry is
+        // never the source.
+        while (next < list.count && list.slots[next] == vacant_slot) ++next;
+        size_t start = static_cast<size_t>(destination->text - area.base);
+        size_t end = start + source->length;
+        bool in_place;
+        if (next < list.count) {
+            in_place = static_cast<size_t>(list.slots[next]->text - area.base) >= end;
+        } else {
+            list.count = slot + 1; // last, or only vacant slots after it
+            in_place = end <= area.limit;
+            if (in_place) area.used = end;
+        }
+        if (in_place) {
+            std::memmove(destination->text, source->text, source->length);
+            destination->length = source->length;
+            return;
+        }
+        list.slots[slot] = vacant_slot;
+    }
+    relocate(area, destination, source);
+}
+
+RtString* assign(RtString* destination, RtString* source) {
+    if (destination == source) return destination;
+    if (destination->is_fixed) {
+        fixed_fill(destination, source);
+    } else if (can_take_over(destination, source)) {
+        take_over(destination, source);
+        descriptor_word_write(destination);
+        return destination;
+    } else if (source->length <= destination->length && !destination->is_readonly) {
+        if (source->length != 0) std::memmove(destination->text, source->text, source->length);
+        destination->length = source->length;
+    } else {
+        assign_grow(destination, source);
+    }
+    if (source->is_temporary) str_free(source);
+    descriptor_word_write(destination);
+    return destination;
+}
+
+// Case conversion: bytes first..last move by `shift`.
+RtString* case_map(RtString* s, uint8_t first, uint8_t last, int shift) {
+    if (s == nullptr || error_pending() || s->length == 0) return s;
+    auto in_range = [&](char c) {
+        auto byte = static_cast<uint8_t>(c);
+        return byte >= first && byte <= last;
+    };
+    RtString* result = s;
+    if (!is_reusable(s)) {
+        if (std::none_of(s->text, s->text + s->length, in_range)) return s;
+        result = temporary_copy(s, 0, s->length);
+    }
+    for (char* c = result->text; c != result->text + result->length; ++c)
+        if (in_range(*c)) *c = static_cast<char>(*c + shift);
+    return result;
+}
+
+} // namespace
+
+// Lifecycle
+
+namespace {
+
+void strings_release() {
+    block_list_free(strings.descriptors.blocks);
+    std::free(strings.descriptors.free_stack);
+    std::free(strings.main.base);
+    std::free(strings.main.list.slots);
+    std::free(strings.conventional.list.slots);
+    std::free(strings.temporaries.slots);
+    block_list_free(strings.variables.blocks);
+    std::free(strings.return_stack.points);
+    strings = StringState{};
+}
+
+StringList list_new(int32_t code) {
+    StringList list{};
+    list.capacity = list_initial_capacity;
+    list.slots = allocate_array<RtString*>(size_t{list_initial_capacity} + 1, code);
+    return list;
+}
+
+} // namespace
+
+void strings_init() {
+    strings_release();
+
+    descriptor_block_new();
+    strings.descriptors.free_capacity = free_stack_initial_capacity;
+    strings.descriptors.free_stack =
+        allocate_array<RtString*>(free_stack_initial_capacity, descriptors_exhausted);
+
+    strings.main.base = allocate_array<char>(main_area_initial_size, main_area_exhausted);
+    strings.main.limit = main_area_initial_size;
+    strings.main.list = list_new(main_list_exhausted);
+
+    std::memset(conventional.bytes + conventional_string_area, 0, conventional_area_size);
+    strings.conventional.base =
+        reinterpret_cast<char*>(conventional.bytes) + conventional_string_area;
+    strings.conventional.used = conventional_first_text;
+    strings.conventional.limit = conventional_initial_top;
+    strings.conventional.list = list_new(conventional_list_exhausted);
+
+    strings.temporaries = list_new(temporary_list_exhausted);
+    std::fill_n(strings.temporaries.slots, list_initial_capacity + 1, nullptr);
+    strings.temporaries.count = 1;
+
+    auto& variables = strings.variables;
+    variables.block = static_cast<uint8_t*>(std::malloc(variable_block_initial_size));
+    block_list_add(variables.blocks, variables.block, variable_storage_exhausted);
+    variables.block_size = variable_block_initial_size;
+    variables.cursor = variables.block;
+    variables.end = variables.block + variable_block_initial_size;
+
+    strings.return_stack.capacity = return_stack_initial_capacity;
+    strings.return_stack.points =
+        allocate_array<uint32_t>(return_stack_initial_capacity, return_stack_exhausted);
+
+    strings.null_string = conventional_string_new(0, false);
+    strings.space_string = conventional_string_new(1, false);
+    strings.space_string->text[0] = ' ';
+}
+
+RtString* null_string() {
+    return strings.null_string;
+}
+
+RtString* space_string() {
+    return strings.space_string;
+}
+
+// Creation
+
+RtString* str_new_literal(const char* text, uint32_t length) {
+    if (error_pending()) return nullptr;
+    return literal_new(length == 0 ? "" : text, length);
+}
+
+RtString* str_new_cstring(const char* text) {
+    if (error_pending()) return nullptr;
+    if (text == nullptr) return literal_new("", 0);
+    return literal_new(text, static_cast<uint32_t>(std::strlen(text)));
+}
+
+RtString* str_new(uint32_t length, bool temporary) {
+    if (error_pending()) return nullptr;
+    return main_string_new(length, temporary);
+}
+
+RtString* str_new_conventional(uint32_t length, bool temporary) {
+    if (error_pending()) return nullptr;
+    return conventional_string_new(length, temporary);
+}
+
+RtString* str_new_fixed(char* text, uint32_t length) {
+    if (error_pending()) return nullptr;
+    RtString* s = descriptor_acquire();
+    s->text = text;
+    s->length = length;
+    s->is_fixed = 1;
+    return s;
+}
+
+// Life and value
+
+RtString* str_assign(RtString* destination, RtString* source) {
+    if (destination == nullptr || source == nullptr || error_pending()) return destination;
+    return assign(destination, source);
+}
+
+void str_free(RtString* s) {
+    if (s == nullptr) return;
+    if (s->field_link != nullptr) s->field_link->string = nullptr;
+
+    if (s->temp_index != 0) {
+        StringList& temporaries = strings.temporaries;
+        temporaries.slots[s->temp_index] = vacant_slot;
+        // Slot 0 holds null, which ends the walk.
+        while (temporaries.slots[temporaries.count - 1] == vacant_slot) --temporaries.count;
+    }
+
+    if (is_tracked(s)) {
+        StringArea& area = area_of(s);
+        StringList& list = area.list;
+        list.slots[s->list_index] = vacant_slot;
+        if (s->in_conventional_memory) {
+            if (s->list_index + 1 == list.count) --list.count;
+        } else {
+            // The newest texts give their space back at once; holes wait for compaction.
+            while (list.count != 0 && list.slots[list.count - 1] == vacant_slot) --list.count;
+            if (list.count == 0) {
+                area.used = 0;
+            } else {
+                const RtString* last = list.slots[list.count - 1];
+                size_t end = static_cast<size_t>(last->text - area.base) + last->length;
+                area.used = std::min(end + slack, area.limit);
+            }
+        }
+    }
+    descriptor_release(s);
+}
+
+uint32_t temp_mark() {
+    return strings.temporaries.count;
+}
+
+int32_t temp_release(uint32_t mark, int32_t value) {
+    StringList& temporaries = strings.temporaries;
+    mark = std::max(mark, 1u); // slot 0 is never a temporary
+    while (temporaries.count > mark) {
+        RtString* s = temporaries.slots[--temporaries.count];
+        if (s != vacant_slot) str_free(s);
+    }
+    return value;
+}
+
+RtString* str_concat(RtString* a, RtString* b) {
+    if (a == nullptr || b == nullptr || error_pending()) return a;
+    if (b->length == 0) return a;
+    if (a->length == 0) return b;
+    uint64_t length = uint64_t{a->length} + b->length;
+    if (length > UINT32_MAX) out_of_memory(main_area_exhausted);
+    RtString* result = main_string_new(static_cast<uint32_t>(length), true);
+    // Read a and b only now: making the result may have compacted the area under them.
+    std::memcpy(result->text, a->text, a->length);
+    std::memcpy(result->text + a->length, b->text, b->length);
+    if (a->is_temporary) str_free(a);
+    if (b->is_temporary && b != a) str_free(b);
+    return result;
+}
+
+int32_t str_equal(const RtString* a, const RtString* b) {
+    if (a == nullptr || b == nullptr || error_pending()) return 0;
+    if (a->length != b->length) return 0;
+    return a->length == 0 || std::memcmp(a->text, b->text, a->length) == 0 ? -1 : 0;
+}
+
+int32_t str_not_equal(const RtString* a, const RtString* b) {
+    if (a == nullptr || b == nullptr || error_pending()) return 0;
+    return str_equal(a, b) == 0 ? -1 : 0;
+}
+
+// Substrings and transformations
+
+RtString* str_mid(RtString* s, int32_t start, int32_t length, bool length_given) {
+    if (s == nullptr || error_pending()) return s;
+    int64_t first = start;
+    int64_t available = s->length;
+    int64_t count;
+    if (length_given) {
+        int64_t wanted = length;
+        if (first <= 0) {
+            wanted -= 1 - first; // a start before the text eats into the length
+            first = 1;
+        }
+        count = wanted <= 0 || first > available ? 0 : std::min(wanted, available - first + 1);
+    } else {
+        first = std::max<int64_t>(first, 1);
+        count = first > available ? 0 : available - first + 1;
+    }
+    // An empty result keeps its text where it was, inside the bytes the string owns.
+    uint32_t offset = count == 0 ? 0 : static_cast<uint32_t>(first - 1);
+    return substring(s, offset, static_cast<uint32_t>(count));
+}
+
+RtString* str_left(RtString* s, int32_t n) {
+    if (s == nullptr || error_pending()) return s;
+    uint32_t count = n < 0 ? 0 : std::min(static_cast<uint32_t>(n), s->length);
+    return substring(s, 0, count);
+}
+
+RtString* str_right(RtString* s, int32_t n) {
+    if (s == nullptr || error_pending()) return s;
+    uint32_t count = n < 0 ? 0 : std::min(static_cast<uint32_t>(n), s->length);
+    return substring(s, s->length - count, count);
+}
+
+RtString* str_ltrim(RtString* s) {
+    if (s == nullptr || error_pending()) return s;
+    uint32_t first = 0;
+    while (first < s->length && s->text[first] == ' ') ++first;
+    return substring(s, first, s->length - first);
+}
+
+RtString* str_rtrim(RtString* s) {
+    if (s == nullptr || error_pending()) return s;
+    uint32_t end = s->length;
+    while (end != 0 && s->text[end - 1] == ' ') --end;
+    return substring(s, 0, end);
+}
+
+RtString* str_ucase(RtString* s) {
+    return case_map(s, 'a', 'z', 'A' - 'a');
+}
+
+RtString* str_lcase(RtString* s) {
+    return case_map(s, 'A', 'Z', 'a' - 'A');
+}
+
+RtString* str_chr(int32_t code) {
+    if (error_pending()) return nullptr;
+    if (code < 0 || code > 255) {
+        raise_error(illegal_function_call);
+        return main_string_new(0, true);
+    }
+    RtString* s = main_string_new(1, true);
+    s->text[0] = static_cast<char>(code);
+    return s;
+}
+
+RtString* str_space(int32_t n) {
+    return str_repeat(n, ' ');
+}
+
+RtString* str_repeat(int32_t n, int32_t byte) {
+    if (error_pending()) return nullptr;
+    uint32_t count = n < 0 ? 0 : static_cast<uint32_t>(n);
+    RtString* s = main_string_new(count, true);
+    std::memset(s->text, static_cast<uint8_t>(byte), count);
+    return s;
+}
+
+// Queries
+
+int32_t str_instr(int32_t start, const RtString* s, const RtString* sub, bool start_given) {
+    if (s == nullptr || sub == nullptr || error_pending()) return 0;
+    int64_t first = start_given ? start : 1;
+    if (s->length == 0) return 0;
+    if (first <= 0) {
+        if (sub->length == 0) return 0;
+        first = 1;
+    }
+    if (first > s->length) return 0;
+    if (sub->length == 0) return static_cast<int32_t>(first);
+    if (sub->length > s->length - first + 1) return 0;
+
+    const char* at = s->text + first - 1;
+    const char* last = s->text + (s->length - sub->length); // the last place sub can start
+    while (at <= last) {
+        at = static_cast<const char*>(std::memchr(at, sub->text[0], size_t(last - at) + 1));
+        if (at == nullptr) return 0;
+        if (std::memcmp(at + 1, sub->text + 1, sub->length - 1) == 0)
+            return static_cast<int32_t>(at - s->text + 1);
+        ++at;
+    }
+    return 0;
+}
+
+int32_t str_asc(const RtString* s, int32_t position, bool position_given) {
+    if (s == nullptr || error_pending()) return 0;
+    int64_t at = position_given ? position : 1;
+    if (at < 1 || at > s->length) {
+        raise_error(illegal_function_call);
+        return 0;
+    }
+    return static_cast<uint8_t>(s->text[at - 1]);
+}
+
+int32_t str_len(const RtString* s) {
+    if (s == nullptr || error_pending()) return 0;
+    return static_cast<int32_t>(s->length);
+}
+
+// SUB frames
+
+SubFrame sub_enter(RtString* argument) {
+    SubFrame frame{strings.temporaries.count, strings.variables.cursor,
+                   static_cast<uint32_t>(strings.conventional.limit), argument, nullptr};
+    // The body may assign to its parameter: it gets a string of its own where the argument is
+    // not a plain variable (or is missing because an error was pending when it was made).
+    if (argument == nullptr) {
+        frame.copy = main_string_new(0, false);
+    } else if (argument->is_temporary || argument->is_fixed || argument->is_readonly) {
+        // Only lasting conventional strings carry descriptor words, and those are plain
+        // variables: the copy always goes to the main area.
+        frame.copy = main_string_new(argument->length, false);
+        if (argument->length != 0) std::memcpy(frame.copy->text, argument->text, argument->length);
+    }
+    return frame;
+}
+
+RtString* sub_argument(const SubFrame& frame) {
+    return frame.copy != nullptr ? frame.copy : frame.argument;
+}
+
+void sub_exit(const SubFrame& frame) {
+    if (frame.copy != nullptr) {
+        if (frame.argument != nullptr && frame.argument->is_fixed)
+            assign(frame.argument, frame.copy);
+        str_free(frame.copy);
+    }
+    var_restore(frame.var_cursor);
+    strings.conventional.limit = frame.conventional_top; // drops the SUB's descriptor words
+}
+
+// Variable storage and the return-point stack
+
+void* var_alloc(size_t size) {
+    auto& variables = strings.variables;
+    // Whole alignment units keep every value that program code stores here aligned.
+    constexpr size_t unit = alignof(std::max_align_t);
+    if (size > SIZE_MAX - unit) out_of_memory(variable_storage_exhausted);
+    size = (size + unit - 1) / unit * unit;
+    if (size < static_cast<size_t>(variables.end - variables.cursor)) {
+        uint8_t* at = variables.cursor;
+        variables.cursor += size;
+        return at;
+    }
+    if (variables.block_size > (SIZE_MAX - size) / 2) out_of_memory(variable_storage_exhausted);
+    size_t block_size = 2 * variables.block_size + size;
+    auto* block = static_cast<uint8_t*>(std::malloc(block_size));
+    block_list_add(variables.blocks, block, variable_storage_exhausted);
+    variables.block = block;
+    variables.block_size = block_size;
+    variables.cursor = block + size;
+    variables.end = block + block_size;
+    return block;
+}
+
+uint8_t* var_cursor() {
+    return strings.variables.cursor;
+}
+
+void var_restore(uint8_t* saved_cursor) {
+    auto& variables = strings.variables;
+    auto at = reinterpret_cast<uintptr_t>(saved_cursor);
+    bool inside = at >= reinterpret_cast<uintptr_t>(variables.block) &&
+                  at < reinterpret_cast<uintptr_t>(variables.end);
+    variables.cursor = inside ? saved_cursor : variables.block;
+}
+
+void return_stack_push(uint32_t return_point) {
+    auto& stack = strings.return_stack;
+    if (stack.count == stack.capacity) return_stack_grow();
+    stack.points[stack.count++] = return_point;
+}
+
+uint32_t return_stack_pop() {
+    auto& stack = strings.return_stack;
+    return stack.count == 0 ? 0 : stack.points[--stack.count];
+}
+
+void return_stack_grow() {
+    auto& stack = strings.return_stack;
+    // The capacity is a signed count for program code: it must stay positive when doubled.
+    if (stack.capacity > INT32_MAX / 2) out_of_memory(return_stack_exhausted);
+    uint32_t capacity = stack.capacity * 2;
+    if (!resize_array(stack.points, capacity)) out_of_memory(return_stack_exhausted);
+    stack.capacity = capacity;
+}
