@@ -712,7 +712,8 @@ int32_t str_len(const RtString* s) {
 
 SubFrame sub_enter(RtString* argument) {
     SubFrame frame{strings.temporaries.count, strings.variables.cursor,
-                   static_cast<uint32_t>(strings.conventional.limit), argument, nullptr};
+                   static_cast<uint32_t>(strings.conventional.limit), argument, nullptr,
+                   argument != nullptr && argument->is_fixed};
     // The body may assign to its parameter: it gets a string of its own where the argument is
     // not a plain variable (or is missing because an error was pending when it was made).
     if (argument == nullptr) {
@@ -732,8 +733,8 @@ RtString* sub_argument(const SubFrame& frame) {
 
 void sub_exit(const SubFrame& frame) {
     if (frame.copy != nullptr) {
-        if (frame.argument != nullptr && frame.argument->is_fixed)
-            assign(frame.argument, frame.copy);
+        // Decided on entry: a temporary argument may be gone by now, its descriptor reused.
+        if (frame.copy_back) assign(frame.argument, frame.copy);
         str_free(frame.copy);
     }
     var_restore(frame.var_cursor);

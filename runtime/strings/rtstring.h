@@ -95,6 +95,7 @@ struct SubFrame {
     uint32_t conventional_top;
     RtString* argument; // what the caller passed
     RtString* copy;     // private copy used inside the SUB, or null
+    bool copy_back;     // the argument is fixed-length: the copy's value returns to it on exit
 };
 SubFrame sub_enter(RtString* argument);
 RtString* sub_argument(const SubFrame& frame); // the string the SUB body works on
