@@ -197,15 +197,16 @@ void string_area_compact(size_t needed) {
     if (2 * area.used + needed + slack < area.limit) return;
 
     size_t size = 2 * area.limit + needed;
-    // The buffer may move: every text in it is rebased by the distance it moved.
-    auto old_address = reinterpret_cast<uintptr_t>(area.base);
-    if (!resize_array(area.base, size)) out_of_memory(main_area_exhausted);
-    area.limit = size;
+    auto* grown = static_cast<char*>(std::malloc(size));
+    if (grown == nullptr) out_of_memory(main_area_exhausted);
+    std::memcpy(grown, area.base, area.used);
     for (uint32_t i = 0; i < area.list.count; ++i) {
         RtString* s = area.list.slots[i];
-        if (s != vacant_slot)
-            s->text = area.base + (reinterpret_cast<uintptr_t>(s->text) - old_address);
+        if (s != vacant_slot) s->text = grown + (s->text - area.base);
     }
+    std::free(area.base);
+    area.base = grown;
+    area.limit = size;
 }
 
 void conventional_area_compact() {
@@ -711,8 +712,11 @@ int32_t str_len(const RtString* s) {
 // SUB frames
 
 SubFrame sub_enter(RtString* argument) {
-    SubFrame frame{strings.temporaries.count, strings.variables.cursor,
-                   static_cast<uint32_t>(strings.conventional.limit), argument, nullptr,
+    SubFrame frame{strings.temporaries.count,
+                   strings.variables.cursor,
+                   static_cast<uint32_t>(strings.conventional.limit),
+                   argument,
+                   nullptr,
                    argument != nullptr && argument->is_fixed};
     // The body may assign to its parameter: it gets a string of its own where the argument is
     // not a plain variable (or is missing because an error was pending when it was made).

@@ -180,12 +180,26 @@ TEST_F(Strings, TheAreaGrowsOnlyWhenMoreThanHalfIsInUse) {
     EXPECT_EQ(offset(blocks[1]), 0u);
     EXPECT_EQ(offset(blocks[4]), 100000u);
     str_assign(blocks[0] = str_new(0, false), third); // now 600,000 live
+    char* base_before = strings.main.base;
     str_new(500000, true);
     EXPECT_EQ(strings.main.limit, 2 * (size_t{1} << 20) + 500032);
+    EXPECT_NE(strings.main.base, base_before);
     EXPECT_EQ(blocks[1]->view(), std::string(100000, '1'));
     EXPECT_EQ(blocks[4]->view(), std::string(100000, '4'));
     EXPECT_EQ(blocks[7]->view(), std::string(100000, '7'));
     EXPECT_EQ(blocks[0]->length, 300000u);
+}
+
+TEST_F(Strings, CompactionClosesOnlyGapsOfMoreThanTheSlack) {
+    str_new(10, false);
+    RtString* b = str_new(3, false); // 32 bytes after the end of the first
+    RtString* c = str_new(5, false);
+    str_assign(b, literal("xy")); // shrinks in place: 33 bytes before c now
+    filled(c, "ccccc");
+    str_new(uint32_t(strings.main.limit - strings.main.used), true);
+    EXPECT_EQ(offset(b), 42u);
+    EXPECT_EQ(offset(c), 44u);
+    EXPECT_EQ(c->view(), "ccccc");
 }
 
 TEST_F(Strings, ConcatenationWithAnEmptyOperandHandsBackTheOther) {
