@@ -285,9 +285,9 @@ class StringModel {
                          s.conventional == d.conventional && !d.fixed;
         char* source_text = source->text;
         char* destination_text = destination->text;
-        uint32_t old_length = destination->length;
-
+        bool growth = !d.fixed && s.value.size() > destination->length;
         bool source_temporary = s.temporary;
+
         EXPECT_EQ(str_assign(destination, source), destination);
         if (source != destination) d.value = d.fixed ? fit(s.value, d.value.size()) : s.value;
         if (source != destination && source_temporary) forget(source);
@@ -295,7 +295,7 @@ class StringModel {
         if (take_over) {
             EXPECT_EQ(destination->text, source_text) << "a temporary is taken over";
             ++take_overs;
-        } else if (!d.fixed && s.value.size() > old_length) {
+        } else if (growth) {
             ++(destination->text == destination_text ? in_place_growths : relocations);
         }
     }
