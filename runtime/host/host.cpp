@@ -295,6 +295,7 @@ void set_window_title(const RtString* title) {
 }
 
 RtString* command_line_copy() {
+    if (error_pending()) return nullptr;
     RtString* copy = str_new(runtime.command_line->length, true);
     std::memcpy(copy->text, runtime.command_line->text, runtime.command_line->length);
     return copy;
