@@ -120,19 +120,38 @@ NumberText non_finite(double value) {
 
 // ---- Parsing -------------------------------------------------------------------------------
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t';
-}
-bool is_digit(char c) {
+// Reads a text's characters with the blanks (spaces and tabs) skipped.
+struct Reader {
+    const char* p;
+    const char* end;
+
+    int peek() {
+        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        return p < end ? static_cast<unsigned char>(*p) : -1;
+    }
+    int next() {
+        ++p;
+        return peek();
+    }
+};
+
+bool is_digit(int c) {
     return c >= '0' && c <= '9';
 }
 
-// "&H…" or "&O…", `i` just past the ampersand.
-ParsedNumber parse_radix(std::string_view text, size_t i) {
-    if (text.size() - i < 2) return {0, false};
+int hex_digit_value(int c) {
+    if (is_digit(c)) return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return 16;
+}
+
+// "&H…" or "&O…"; the reader stands on the ampersand, and the letter must follow it at once.
+ParsedNumber parse_radix(Reader in) {
+    if (in.end - in.p < 3) return {0, false};
     int shift;
     int max_digits;
-    switch (text[i]) {
+    switch (in.p[1]) {
     case 'H':
     case 'h':
         shift = 4;
@@ -145,21 +164,12 @@ ParsedNumber parse_radix(std::string_view text, size_t i) {
         break;
     default: return {0, false};
     }
+    ++in.p;
     uint64_t bits = 0;
     int digits = 0;
     int first = 0;
-    for (++i; i < text.size(); ++i) {
-        const char c = text[i];
-        if (is_blank(c)) continue;
-        int digit;
-        if (is_digit(c))
-            digit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            break;
+    for (int c = in.next();; c = in.next()) {
+        const int digit = hex_digit_value(c);
         if (digit >= 1 << shift) break;
         if (digits == 0) {
             if (digit == 0) continue;
@@ -235,64 +245,53 @@ long double convert_text(const Digits& d, bool negative, int64_t exponent) {
     return strtold_l(text, nullptr, c_locale);
 }
 
-ParsedNumber parse_decimal(std::string_view text, size_t i) {
-    enum class Part { start, integer, fraction, exponent_letter, exponent_digits };
-    Part part = Part::start;
-    Digits d{};
-    bool negative = false;
-    bool exponent_negative = false;
+// [sign] integer digits ["." fraction digits] [letter [sign] exponent digits]; whatever else
+// comes first ends the number. An exponent letter without mantissa digits before it cannot
+// change the result (0), so it needs no state of its own.
+ParsedNumber parse_decimal(Reader in) {
+    Digits d;
+    d.kept_count = 0;
+    d.dropped_nonzero = false;
+    d.count = 0;
+    d.leading = 0;
     int64_t point = 0; // decimal position after the digits retained so far
+    bool negative = false;
+    int c = in.peek();
+    if (c == '-' || c == '+') {
+        negative = c == '-';
+        c = in.next();
+    }
+    for (; is_digit(c); c = in.next()) {
+        if (d.count > 0 || c != '0') {
+            retain(d, static_cast<char>(c));
+            ++point;
+        }
+    }
+    if (c == '.') {
+        for (c = in.next(); is_digit(c); c = in.next()) {
+            if (d.count > 0 || c != '0')
+                retain(d, static_cast<char>(c));
+            else
+                --point;
+        }
+    }
     int64_t exponent = 0;
-    int exponent_digits = 0;
-    for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (is_blank(c)) continue;
-        if (is_digit(c)) {
-            if (part == Part::start) part = Part::integer;
-            if (part == Part::exponent_letter) part = Part::exponent_digits;
-            if (part == Part::integer) {
-                if (d.count > 0 || c != '0') {
-                    retain(d, c);
-                    ++point;
-                }
-            } else if (part == Part::fraction) {
-                if (d.count > 0 || c != '0')
-                    retain(d, c);
-                else
-                    --point;
-            } else if (exponent_digits > 0 || c != '0') {
-                if (exponent_digits == max_exponent_digits) break;
-                exponent = exponent * 10 + (c - '0');
-                ++exponent_digits;
-            }
-            continue;
-        }
+    if (c == 'D' || c == 'E' || c == 'd' || c == 'e') {
+        bool exponent_negative = false;
+        c = in.next();
         if (c == '-' || c == '+') {
-            if (part == Part::start) {
-                negative = c == '-';
-                part = Part::integer;
-                continue;
-            }
-            if (part == Part::exponent_letter) {
-                exponent_negative = c == '-';
-                part = Part::exponent_digits;
-                continue;
-            }
-            break;
+            exponent_negative = c == '-';
+            c = in.next();
         }
-        if (c == '.' && (part == Part::start || part == Part::integer)) {
-            part = Part::fraction;
-            continue;
+        for (int digits = 0; is_digit(c); c = in.next()) {
+            if (digits == 0 && c == '0') continue;
+            if (digits == max_exponent_digits) break;
+            exponent = exponent * 10 + (c - '0');
+            ++digits;
         }
-        if ((c == 'D' || c == 'E' || c == 'd' || c == 'e') &&
-            (part == Part::integer || part == Part::fraction)) {
-            part = Part::exponent_letter;
-            continue;
-        }
-        break;
+        if (exponent_negative) exponent = -exponent;
     }
     if (d.count == 0) return {0, false};
-    if (exponent_negative) exponent = -exponent;
 
     // value = 0.d1d2d3… × 10^(point + exponent)
     if (d.count <= 19 && d.leading <= exact_mantissa_limit) {
@@ -342,8 +341,7 @@ NumberText format_double(double value) {
 }
 
 ParsedNumber parse_number(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && is_blank(text[i])) ++i;
-    if (i < text.size() && text[i] == '&') return parse_radix(text, i + 1);
-    return parse_decimal(text, i);
+    Reader in{text.data(), text.data() + text.size()};
+    if (in.peek() == '&') return parse_radix(in);
+    return parse_decimal(in);
 }
