@@ -34,19 +34,19 @@ template <typename Float, typename Bits> std::vector<Float> make_values(Family f
     return v;
 }
 
-const std::vector<float>& singles(int family) {
+const std::vector<float>& singles(Family family) {
     static const std::vector<float> lists[] = {make_values<float, uint32_t>(wide),
                                                make_values<float, uint32_t>(everyday)};
     return lists[family];
 }
-const std::vector<double>& doubles(int family) {
+const std::vector<double>& doubles(Family family) {
     static const std::vector<double> lists[] = {make_values<double, uint64_t>(wide),
                                                 make_values<double, uint64_t>(everyday)};
     return lists[family];
 }
 
 // Texts both parsers read whole: half of them singles with 7 digits, half doubles with 17.
-std::vector<std::string> make_texts(int family) {
+std::vector<std::string> make_texts(Family family) {
     std::vector<std::string> v;
     char text[64];
     for (size_t i = 0; i < value_count; ++i) {
@@ -58,7 +58,7 @@ std::vector<std::string> make_texts(int family) {
     }
     return v;
 }
-const std::vector<std::string>& texts(int family) {
+const std::vector<std::string>& texts(Family family) {
     static const std::vector<std::string> lists[] = {make_texts(wide), make_texts(everyday)};
     return lists[family];
 }
@@ -74,17 +74,17 @@ template <typename Make> void temporaries(benchmark::State& state, Make make) {
     temp_release(0, 0);
 }
 
-void BM_str_from_single(benchmark::State& state) {
-    const auto& v = singles(state.range(0));
+void BM_str_from_single(benchmark::State& state, Family family) {
+    const auto& v = singles(family);
     temporaries(state, [&](size_t i) { return str_from_single(v[i]); });
 }
-void BM_format_single(benchmark::State& state) {
-    const auto& v = singles(state.range(0));
+void BM_format_single(benchmark::State& state, Family family) {
+    const auto& v = singles(family);
     size_t i = 0;
     for (auto _ : state) benchmark::DoNotOptimize(format_single(v[i++ % value_count]));
 }
-void BM_snprintf_single(benchmark::State& state) {
-    const auto& v = singles(state.range(0));
+void BM_snprintf_single(benchmark::State& state, Family family) {
+    const auto& v = singles(family);
     char text[32];
     size_t i = 0;
     for (auto _ : state) {
@@ -93,17 +93,17 @@ void BM_snprintf_single(benchmark::State& state) {
     }
 }
 
-void BM_str_from_double(benchmark::State& state) {
-    const auto& v = doubles(state.range(0));
+void BM_str_from_double(benchmark::State& state, Family family) {
+    const auto& v = doubles(family);
     temporaries(state, [&](size_t i) { return str_from_double(v[i]); });
 }
-void BM_format_double(benchmark::State& state) {
-    const auto& v = doubles(state.range(0));
+void BM_format_double(benchmark::State& state, Family family) {
+    const auto& v = doubles(family);
     size_t i = 0;
     for (auto _ : state) benchmark::DoNotOptimize(format_double(v[i++ % value_count]));
 }
-void BM_snprintf_double(benchmark::State& state) {
-    const auto& v = doubles(state.range(0));
+void BM_snprintf_double(benchmark::State& state, Family family) {
+    const auto& v = doubles(family);
     char text[32];
     size_t i = 0;
     for (auto _ : state) {
@@ -112,34 +112,36 @@ void BM_snprintf_double(benchmark::State& state) {
     }
 }
 
-void BM_number_from_str(benchmark::State& state) {
+void BM_number_from_str(benchmark::State& state, Family family) {
     strings_init();
     std::vector<RtString*> strings;
-    for (const std::string& t : texts(state.range(0)))
+    for (const std::string& t : texts(family))
         strings.push_back(str_new_literal(t.data(), static_cast<uint32_t>(t.size())));
     size_t i = 0;
     for (auto _ : state) benchmark::DoNotOptimize(number_from_str(strings[i++ % value_count]));
 }
-void BM_parse_number(benchmark::State& state) {
-    const auto& t = texts(state.range(0));
+void BM_parse_number(benchmark::State& state, Family family) {
+    const auto& t = texts(family);
     size_t i = 0;
     for (auto _ : state) benchmark::DoNotOptimize(parse_number(t[i++ % value_count]));
 }
-void BM_strtod(benchmark::State& state) {
-    const auto& t = texts(state.range(0));
+void BM_strtod(benchmark::State& state, Family family) {
+    const auto& t = texts(family);
     size_t i = 0;
     for (auto _ : state)
         benchmark::DoNotOptimize(std::strtod(t[i++ % value_count].c_str(), nullptr));
 }
 // The parser's result is a long double; this is what the C library takes for that.
-void BM_strtold(benchmark::State& state) {
-    const auto& t = texts(state.range(0));
+void BM_strtold(benchmark::State& state, Family family) {
+    const auto& t = texts(family);
     size_t i = 0;
     for (auto _ : state)
         benchmark::DoNotOptimize(std::strtold(t[i++ % value_count].c_str(), nullptr));
 }
 
-#define NUMBER_BENCHMARK(name) BENCHMARK(name)->ArgName("everyday")->Arg(everyday)->Arg(wide)
+#define NUMBER_BENCHMARK(name)                                                                     \
+    BENCHMARK_CAPTURE(name, everyday, everyday);                                                   \
+    BENCHMARK_CAPTURE(name, wide, wide)
 NUMBER_BENCHMARK(BM_str_from_single);
 NUMBER_BENCHMARK(BM_format_single);
 NUMBER_BENCHMARK(BM_snprintf_single);
