@@ -190,11 +190,11 @@ constexpr uint32_t max_kept_digits = 256;
 constexpr int max_exponent_digits = 18; // with any digit count the scale still fits 64 bits
 
 struct Digits {
-    char kept[max_kept_digits + 1];
-    uint32_t kept_count;
-    bool dropped_nonzero;
-    uint64_t count;   // retained digits, kept or not
-    uint64_t leading; // the first 19 of them as an integer
+    char kept[max_kept_digits]; // left uninitialised: only kept_count of them are read
+    uint32_t kept_count = 0;
+    bool dropped_nonzero = false;
+    uint64_t count = 0;   // retained digits, kept or not
+    uint64_t leading = 0; // the first 19 of them as an integer
 };
 
 void retain(Digits& d, char c) {
@@ -250,10 +250,6 @@ long double convert_text(const Digits& d, bool negative, int64_t exponent) {
 // change the result (0), so it needs no state of its own.
 ParsedNumber parse_decimal(Reader in) {
     Digits d;
-    d.kept_count = 0;
-    d.dropped_nonzero = false;
-    d.count = 0;
-    d.leading = 0;
     int64_t point = 0; // decimal position after the digits retained so far
     bool negative = false;
     int c = in.peek();
