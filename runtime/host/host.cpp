@@ -195,6 +195,10 @@ Platform& host_platform() {
     return *runtime.platform;
 }
 
+const std::vector<DisplayMode>& host_fullscreen_modes() {
+    return runtime.fullscreen_modes;
+}
+
 std::string join_command_line(int argc, char** argv) {
     std::string line;
     for (int i = 1; i < argc; ++i) {

@@ -1,11 +1,12 @@
 // Process start-up, the program and timer threads, the main loop and the shutdown.
 //
 // Operations: runtime_main, delay_seconds, delay, set_window_title, command_line_copy,
-//             program_folder, host_platform, host_hooks
+//             program_folder, host_platform, host_fullscreen_modes, host_hooks
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/host/platform.h"
 
@@ -41,6 +42,8 @@ struct HostHooks {
 extern HostHooks host_hooks;
 
 Platform& host_platform();
+// The full-screen modes the window system offered at start-up.
+const std::vector<DisplayMode>& host_fullscreen_modes();
 
 // Ends the process at once with `code`, after flushing the standard streams.
 [[noreturn]] void host_exit(int code);

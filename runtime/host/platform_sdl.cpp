@@ -6,7 +6,10 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "runtime/host/dialog.h"
 #include "runtime/host/platform.h"
@@ -50,12 +53,14 @@ class SdlPlatform final : public Platform {
             return false;
         }
         SDL_StartTextInput();
+        main_thread_ = std::this_thread::get_id();
         return true;
     }
 
     bool ttf_init() override { return TTF_Init() == 0; }
 
     void shutdown() override {
+        delete pending_.exchange(nullptr);
         if (dialog_open()) close_dialog_helpers();
         if (TTF_WasInit()) TTF_Quit();
         SDL_Quit();
@@ -73,6 +78,10 @@ class SdlPlatform final : public Platform {
     }
 
     bool poll_event(HostEvent& event) override {
+        if (PendingFrame* frame = pending_.exchange(nullptr)) {
+            show(frame->frame, frame->fullscreen, frame->mode);
+            delete frame;
+        }
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
             event = HostEvent{};
@@ -109,7 +118,9 @@ class SdlPlatform final : public Platform {
                     event.type = HostEventType::focus_lost;
                     return true;
                 }
-                if (e.window.event == SDL_WINDOWEVENT_EXPOSED) shown_ = false;
+                // The window surface keeps the picture; an uncovered window only needs it again.
+                if (e.window.event == SDL_WINDOWEVENT_EXPOSED && visible_)
+                    SDL_UpdateWindowSurface(window_);
                 continue;
             default: continue;
             }
@@ -129,36 +140,21 @@ class SdlPlatform final : public Platform {
                ((mod & KMOD_SCROLL) ? 4u : 0u);
     }
 
+    // The window belongs to the main thread: a frame presented from another thread (the
+    // program drawing its own frames) is handed over and shown at the next event poll.
     void present(const Frame& frame, bool fullscreen, DisplayMode mode) override {
-        bool is_fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
-        if (fullscreen != is_fullscreen ||
-            (fullscreen && (mode.width != mode_.width || mode.height != mode_.height))) {
-            if (fullscreen) {
-                SDL_DisplayMode display{};
-                SDL_GetWindowDisplayMode(window_, &display);
-                display.w = mode.width;
-                display.h = mode.height;
-                SDL_SetWindowDisplayMode(window_, &display);
-            }
-            SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
-            mode_ = mode;
+        if (std::this_thread::get_id() == main_thread_) {
+            show(frame, fullscreen, mode);
+            return;
         }
-        int w, h;
-        SDL_GetWindowSize(window_, &w, &h);
-        if (!fullscreen && (w != frame.width || h != frame.height))
-            SDL_SetWindowSize(window_, frame.width, frame.height);
-        if (!visible_) {
-            SDL_ShowWindow(window_);
-            visible_ = true;
-        }
-        SDL_Surface* surface = SDL_GetWindowSurface(window_);
-        if (!surface) return;
-        int rows = std::min(frame.height, surface->h);
-        int cols = std::min(frame.width, surface->w);
-        SDL_ConvertPixels(cols, rows, SDL_PIXELFORMAT_RGB888, frame.pixels, frame.pitch_pixels * 4,
-                          surface->format->format, surface->pixels, surface->pitch);
-        SDL_UpdateWindowSurface(window_);
-        shown_ = true;
+        auto* copy = new PendingFrame{{}, frame, fullscreen, mode};
+        copy->pixels.resize(size_t(frame.width) * frame.height);
+        for (int32_t y = 0; y < frame.height; ++y)
+            std::copy_n(frame.pixels + size_t(y) * frame.pitch_pixels, frame.width,
+                        copy->pixels.data() + size_t(y) * frame.width);
+        copy->frame.pixels = copy->pixels.data();
+        copy->frame.pitch_pixels = frame.width;
+        delete pending_.exchange(copy);
     }
 
     std::vector<DisplayMode> fullscreen_modes() override {
@@ -195,6 +191,44 @@ class SdlPlatform final : public Platform {
     }
 
   private:
+    struct PendingFrame {
+        std::vector<uint32_t> pixels;
+        Frame frame;
+        bool fullscreen;
+        DisplayMode mode;
+    };
+
+    void show(const Frame& frame, bool fullscreen, DisplayMode mode) {
+        bool is_fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
+        if (fullscreen != is_fullscreen ||
+            (fullscreen && (mode.width != mode_.width || mode.height != mode_.height))) {
+            if (fullscreen) {
+                SDL_DisplayMode display{};
+                SDL_GetWindowDisplayMode(window_, &display);
+                display.w = mode.width;
+                display.h = mode.height;
+                SDL_SetWindowDisplayMode(window_, &display);
+            }
+            SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
+            mode_ = mode;
+        }
+        int w, h;
+        SDL_GetWindowSize(window_, &w, &h);
+        if (!fullscreen && (w != frame.width || h != frame.height))
+            SDL_SetWindowSize(window_, frame.width, frame.height);
+        if (!visible_) {
+            SDL_ShowWindow(window_);
+            visible_ = true;
+        }
+        SDL_Surface* surface = SDL_GetWindowSurface(window_);
+        if (!surface) return;
+        int rows = std::min(frame.height, surface->h);
+        int cols = std::min(frame.width, surface->w);
+        SDL_ConvertPixels(cols, rows, SDL_PIXELFORMAT_RGB888, frame.pixels, frame.pitch_pixels * 4,
+                          surface->format->format, surface->pixels, surface->pitch);
+        SDL_UpdateWindowSurface(window_);
+    }
+
     // Pairs a key-down with the text event that directly follows it, as one key press.
     void take_paired_text(HostEvent& event) {
         SDL_Event next;
@@ -208,8 +242,9 @@ class SdlPlatform final : public Platform {
     SDL_Window* window_ = nullptr;
     bool key_repeat_ = true;
     bool visible_ = false;
-    bool shown_ = false;
     DisplayMode mode_{};
+    std::thread::id main_thread_;
+    std::atomic<PendingFrame*> pending_{nullptr};
 };
 
 } // namespace

@@ -1,0 +1,390 @@
+#include "runtime/host/display.h"
+
+#include <algorithm>
+
+#include "runtime/host/errors.h"
+#include "runtime/host/host.h"
+#include "runtime/host/host_state.h"
+#include "runtime/screen/fonts.h"
+#include "runtime/screen/images.h"
+#include "runtime/screen/palettes.h"
+
+DisplayState display;
+
+namespace {
+
+constexpr uint32_t rgb_mask = 0x00FFFFFF;
+constexpr uint32_t cursor_phase_bit = 4;
+constexpr uint32_t blink_phase_bit = 8;
+
+struct PixelSize {
+    int32_t w;
+    int32_t h;
+};
+
+PixelSize page_pixel_size(const ImageRecord& page) {
+    if (!page.text_page) return {page.width, page.height};
+    return {page.width * fonts.font_cell_width[page.font],
+            page.height * fonts.font_cell_height[page.font]};
+}
+
+bool small_page(PixelSize size) {
+    return size.w <= 512 && size.h <= 384;
+}
+
+void acknowledge_pause() {
+    int32_t requested = 1;
+    if (display.display_pause.compare_exchange_strong(requested, 2)) yield_thread();
+}
+
+bool same_size(DisplayMode a, DisplayMode b) {
+    return a.width == b.width && a.height == b.height;
+}
+
+// Applies a full-screen request or one pending Alt+Enter. Returns the new state, or -1 when
+// nothing sets it.
+int32_t next_fullscreen_state(const FullscreenChoice& choice) {
+    const auto& modes = display.fullscreen_modes;
+    bool has_4_3 = choice.closest_4_3 >= 0 && choice.closest >= 0 &&
+                   !same_size(modes[choice.closest_4_3], modes[choice.closest]);
+    auto wanted = [&](int32_t state) -> int32_t {
+        switch (state) {
+        case 0: return 0;
+        case 1: return choice.closest >= 0 ? 1 : -1;
+        default: return has_4_3 ? 2 : 0;
+        }
+    };
+    int32_t request = display.fullscreen_request.exchange(-1);
+    if (request >= 0 && request <= 2) return wanted(request);
+    if (display.alt_enter_count.load() > 0) {
+        display.alt_enter_count.fetch_sub(1);
+        return wanted((display.fullscreen_state.load() + 1) % 3);
+    }
+    // A page that no longer fits the mode in use goes back to a window.
+    int32_t state = display.fullscreen_state.load();
+    if ((state == 1 && choice.closest < 0) || (state == 2 && !has_4_3)) return 0;
+    return -1;
+}
+
+// Full-screen state, scaling, placement and window size for a page of this size.
+void lay_out(const ImageRecord& page, PixelSize size) {
+    FullscreenChoice choice = fullscreen_choice(display.fullscreen_modes, size.w, size.h);
+    int32_t state = next_fullscreen_state(choice);
+    if (state >= 0) {
+        display.fullscreen_state.store(state);
+        display.force_mode_set = true;
+        display.frame_valid.store(0);
+    }
+    state = display.fullscreen_state.load();
+    int32_t zoom = 1;
+    int32_t window_w = size.w, window_h = size.h;
+    if (state != 0) {
+        display.window_mode =
+            display.fullscreen_modes[state == 1 ? choice.closest : choice.closest_4_3];
+        // Text cells are drawn at their own size, so only pixel pages are doubled.
+        if (!page.text_page && small_page(size)) zoom = 2;
+        window_w = display.window_mode.width;
+        window_h = display.window_mode.height;
+    }
+    display.zoom_x = display.zoom_y = zoom;
+    display.place_x = (window_w - size.w * zoom) / 2;
+    display.place_y = (window_h - size.h * zoom) / 2;
+    if (window_w != display.window_w || window_h != display.window_h || display.force_mode_set) {
+        display.window_w = window_w;
+        display.window_h = window_h;
+        display.window_pixels.assign(size_t(window_w) * window_h, 0);
+        display.force_mode_set = false;
+        display.frame_valid.store(0);
+    }
+}
+
+uint32_t* window_at(int32_t x, int32_t y) {
+    return display.window_pixels.data() + size_t(y) * display.window_w + x;
+}
+
+// Writes one page pixel at the current zoom.
+inline void put_zoomed(uint32_t* row, size_t x, uint32_t colour, int32_t zoom) {
+    if (zoom == 1) {
+        row[x] = colour;
+    } else {
+        uint32_t* at = row + 2 * x;
+        at[0] = at[1] = colour;
+        at += display.window_w;
+        at[0] = at[1] = colour;
+    }
+}
+
+void draw_32bit_page(const ImageRecord& page) {
+    int32_t zoom = display.zoom_x;
+    for (int32_t y = 0; y < page.height; ++y) {
+        uint32_t* row = window_at(display.place_x, display.place_y + y * zoom);
+        size_t first = size_t(y) * page.width;
+        for (size_t x = 0; x < page.width; ++x)
+            put_zoomed(row, x, pixel32_load(page, first + x) & rgb_mask, zoom);
+    }
+}
+
+// Mode 10 shows its four attributes as pseudo-colours, some of which blink.
+void update_mode10_palette(ImageRecord& page, uint32_t now_ms) {
+    uint32_t phase = (now_ms & 0xFFFF) >> 9 & 1;
+    for (uint32_t i = 0; i < 4; ++i) {
+        uint32_t pseudo = palette_load(page, i + 4);
+        if (pseudo < 9) palette_store(page, i, pseudo_colours[phase * 9 + pseudo]);
+    }
+}
+
+bool palette_page_unchanged(const ImageRecord& page, uint32_t entries, size_t count) {
+    auto& shown = display.palette_page_shown;
+    if (!display.frame_valid.load() || shown.pixels.size() != count) return false;
+    for (uint32_t i = 0; i < entries; ++i)
+        if (palette_load(page, i) != shown.palette[i]) return false;
+    for (size_t i = 0; i < count; ++i)
+        if (pixel8_load(page, i) != shown.pixels[i]) return false;
+    return true;
+}
+
+bool draw_palette_page(ImageRecord& page, uint32_t now_ms) {
+    if (page.compat_mode == 10) update_mode10_palette(page, now_ms);
+    uint32_t entries = page.bits_per_pixel >= 8 ? 256 : 1u << page.bits_per_pixel;
+    size_t count = size_t(page.width) * page.height;
+    if (palette_page_unchanged(page, entries, count)) return false;
+
+    auto& shown = display.palette_page_shown;
+    shown.pixels.resize(count);
+    uint32_t colours[256];
+    for (uint32_t i = 0; i < 256; ++i) {
+        shown.palette[i] = palette_load(page, i);
+        colours[i] = shown.palette[i] & rgb_mask;
+    }
+    int32_t zoom = display.zoom_x;
+    for (int32_t y = 0; y < page.height; ++y) {
+        uint32_t* row = window_at(display.place_x, display.place_y + y * zoom);
+        size_t first = size_t(y) * page.width;
+        for (size_t x = 0; x < page.width; ++x) {
+            uint8_t value = pixel8_load(page, first + x);
+            shown.pixels[first + x] = value;
+            put_zoomed(row, x, colours[value], zoom);
+        }
+    }
+    return true;
+}
+
+struct CellStyle {
+    FontGlyphs glyphs;
+    uint32_t cell_w;
+    uint32_t cell_h;
+    const uint32_t* colours; // the page palette, RGB only
+    bool blink_on;
+};
+
+void draw_cell(const CellStyle& style, uint32_t* at, uint16_t cell, CursorRows cursor) {
+    uint8_t attribute = cell_attribute(cell);
+    uint32_t foreground = style.colours[attribute & 15];
+    uint32_t background = style.colours[attribute >> 4 & 7];
+    uint32_t ink = (attribute & 0x80) && style.blink_on ? background : foreground;
+    const uint8_t* glyph = style.glyphs.first + cell_char(cell) * style.glyphs.glyph_stride;
+    for (uint32_t row = 0; row < style.cell_h; ++row, at += display.window_w) {
+        if (row - cursor.first < cursor.count) {
+            std::fill_n(at, style.cell_w, foreground);
+            continue;
+        }
+        const uint8_t* bits = glyph + row * 8;
+        if (style.glyphs.doubled) {
+            for (int x = 0; x < 8; ++x) at[2 * x] = at[2 * x + 1] = bits[x] ? ink : background;
+        } else {
+            for (int x = 0; x < 8; ++x) at[x] = bits[x] ? ink : background;
+        }
+    }
+}
+
+bool draw_text_page(const ImageRecord& page) {
+    auto& shown = display.text_page_shown;
+    bool valid = display.frame_valid.load() != 0;
+    size_t count = size_t(page.width) * page.height;
+    if (shown.cells.size() != count) {
+        shown.cells.assign(count, 0);
+        valid = false;
+    }
+    uint32_t colours[256];
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t entry = palette_load(page, i);
+        if (entry != shown.palette[i]) {
+            shown.palette[i] = entry;
+            valid = false;
+        }
+        colours[i] = entry & rgb_mask;
+    }
+
+    bool blink_on = (display.frame_counter & blink_phase_bit) != 0;
+    bool cursor_on = (display.frame_counter & cursor_phase_bit) != 0;
+    int32_t cursor_col = page.cursor_col - 1, cursor_row = page.cursor_row - 1;
+    uint8_t visible = page.cursor_visible, start = page.cursor_start, stop = page.cursor_stop;
+    bool blink_changed = blink_on != shown.blink_phase;
+    bool cursor_moved = cursor_col != shown.cursor_col || cursor_row != shown.cursor_row;
+    bool cursor_changed = cursor_on != shown.cursor_phase || visible != shown.cursor_visible ||
+                          start != shown.cursor_start || stop != shown.cursor_stop;
+
+    CellStyle style{font_glyphs(page.font), fonts.font_cell_width[page.font],
+                    fonts.font_cell_height[page.font], colours, blink_on};
+    CursorRows cursor_shape =
+        visible && cursor_on ? cursor_rows(start, stop, style.cell_h) : CursorRows{0, 0};
+    bool drew = false;
+    for (int32_t row = 0; row < page.height; ++row) {
+        uint32_t* line = window_at(display.place_x, display.place_y + row * int32_t(style.cell_h));
+        for (int32_t col = 0; col < page.width; ++col) {
+            size_t index = size_t(row) * page.width + col;
+            uint16_t cell = cell_load(page, index);
+            bool is_cursor = col == cursor_col && row == cursor_row;
+            bool was_cursor = col == shown.cursor_col && row == shown.cursor_row;
+            if (valid && cell == shown.cells[index] &&
+                (!(cell_attribute(cell) & 0x80) || !blink_changed) &&
+                (!is_cursor || !cursor_changed) && (!was_cursor || !cursor_moved))
+                continue;
+            shown.cells[index] = cell;
+            draw_cell(style, line + col * style.cell_w, cell,
+                      is_cursor ? cursor_shape : CursorRows{0, 0});
+            drew = true;
+        }
+    }
+    shown.blink_phase = blink_on;
+    shown.cursor_phase = cursor_on;
+    shown.cursor_col = cursor_col;
+    shown.cursor_row = cursor_row;
+    shown.cursor_visible = visible;
+    shown.cursor_start = start;
+    shown.cursor_stop = stop;
+    return drew;
+}
+
+bool refresh_elsewhere() {
+    return host.threads_running.load() != 0 && host.autodisplay.load() != 0;
+}
+
+} // namespace
+
+void display_startup() {
+    display.frame_counter = 0;
+    display.fullscreen_state.store(0);
+    display.fullscreen_request.store(-1);
+    display.alt_enter_count.store(0);
+    display.display_pause.store(0);
+    display.frame_valid.store(0);
+    display.force_mode_set = false;
+    display.zoom_x = display.zoom_y = 1;
+    display.place_x = display.place_y = 0;
+    display.window_w = display.window_h = 0;
+    display.window_mode = {};
+    display.window_pixels.clear();
+    display.fullscreen_modes = host_fullscreen_modes();
+    display.palette_page_shown = {};
+    display.text_page_shown = {};
+}
+
+bool display_render(uint32_t now_ms) {
+    ++display.frame_counter;
+    acknowledge_pause();
+    if (display.display_pause.load() != 0) return false;
+    ImageRecord* page = screen.display_page.load(std::memory_order_acquire);
+    if (!page) return false;
+    PixelSize size = page_pixel_size(*page);
+    if (size.w == 0 || size.h == 0) return false;
+
+    lay_out(*page, size);
+    if (!display.frame_valid.load())
+        std::fill(display.window_pixels.begin(), display.window_pixels.end(), 0);
+    bool drew;
+    if (page->text_page)
+        drew = draw_text_page(*page);
+    else if (page->bytes_per_pixel == 4)
+        drew = (draw_32bit_page(*page), true);
+    else
+        drew = draw_palette_page(*page, now_ms);
+    if (drew) display.frame_valid.store(1);
+    return drew;
+}
+
+Frame display_frame() {
+    return {display.window_pixels.data(), display.window_w, display.window_h, display.window_w};
+}
+
+int32_t display_refresh() {
+    if (display_render(ticks_ms()))
+        host_platform().present(display_frame(), display.fullscreen_state.load() != 0,
+                                display.window_mode);
+    acknowledge_pause();
+    int32_t before = -1; // a display_now waits for this refresh: automatic refresh ends
+    host.autodisplay.compare_exchange_strong(before, 0);
+    return before;
+}
+
+void display_now() {
+    if (error_pending()) return;
+    if (host.autodisplay.load() == 0) {
+        display_refresh();
+        return;
+    }
+    host.autodisplay.store(-1);
+    while (host.autodisplay.load() != 0 && !host.stop_all.load()) sleep_ms(1);
+}
+
+void display_invalidate() {
+    display.frame_valid.store(0);
+}
+
+DisplayHold::DisplayHold(bool wanted) : held_(wanted && refresh_elsewhere()) {
+    if (!held_) return;
+    int32_t running = 0;
+    display.display_pause.compare_exchange_strong(running, 1);
+    IdleBackoff backoff{};
+    while (display.display_pause.load() != 2 && !host.stop_all.load()) backoff.pause();
+}
+
+DisplayHold::~DisplayHold() {
+    if (held_) display.display_pause.store(0);
+}
+
+CursorRows cursor_rows(uint32_t start, uint32_t stop, uint32_t cell_height) {
+    uint32_t h = cell_height;
+    uint32_t bottom = h == 16 ? 14 : h - 1; // where rows counted upward begin
+    auto down = [h](uint32_t first, uint32_t last) {
+        return first < h ? CursorRows{first, std::min(last, h - 1) - first + 1} : CursorRows{0, 0};
+    };
+    auto up = [bottom](uint32_t rows) { return CursorRows{bottom + 1 - rows, rows}; };
+    if (stop == 0) return start == 0 ? down(0, 0) : CursorRows{0, 0};
+    if (stop < start) return down(stop, h - 1);
+    if (start == stop) return start > 3 ? up(1) : down(start, start);
+    if (start >= 3) {
+        if (stop == start + 1) return up(2);
+        if (stop == start + 2) return up(3);
+        return CursorRows{h - h / 2, h / 2}; // the lower half
+    }
+    if (start <= 1) return stop <= 3 ? down(start, stop) : down(start, h - 1);
+    if (stop == 3) return down(2, 3);
+    if (stop == 4) return up(3);
+    return down(2, h - 1);
+}
+
+FullscreenChoice fullscreen_choice(const std::vector<DisplayMode>& modes, int32_t page_w,
+                                   int32_t page_h) {
+    if (small_page({page_w, page_h})) {
+        page_w *= 2;
+        page_h *= 2;
+    }
+    FullscreenChoice choice{-1, -1};
+    int32_t least = 0, least_4_3 = 0;
+    for (int32_t i = 0; i < int32_t(modes.size()); ++i) {
+        const DisplayMode& mode = modes[i];
+        if (mode.width < 640 || mode.width < page_w || mode.height < page_h) continue;
+        int32_t waste = mode.width + mode.height - page_w - page_h;
+        // On equal waste the later mode wins.
+        if (choice.closest < 0 || waste <= least) {
+            choice.closest = i;
+            least = waste;
+        }
+        if (mode.width / 4 == mode.height / 3 && (choice.closest_4_3 < 0 || waste <= least_4_3)) {
+            choice.closest_4_3 = i;
+            least_4_3 = waste;
+        }
+    }
+    return choice;
+}

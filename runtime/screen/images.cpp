@@ -1,0 +1,587 @@
+#include "runtime/screen/images.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "runtime/host/display.h"
+#include "runtime/host/errors.h"
+#include "runtime/screen/fonts.h"
+#include "runtime/screen/palettes.h"
+
+ScreenState screen;
+
+namespace {
+
+ImageTable& table = screen.table;
+
+constexpr int32_t max_image_side = 65535;
+
+struct ModeDefaults {
+    uint8_t bits_per_pixel;
+    int32_t font;
+    int32_t foreground;
+};
+
+ModeDefaults mode_defaults(uint16_t mode) {
+    switch (mode) {
+    case 0: return {16, 16, 7};
+    case 1: return {2, 8, 3};
+    case 2: return {1, 8, 1};
+    case 7:
+    case 8: return {4, 8, 15};
+    case 9: return {4, 14, 15};
+    case 10: return {2, 14, 3};
+    case 11: return {1, 16, 1};
+    case 12: return {4, 16, 15};
+    case 13: return {8, 8, 15};
+    case 32: return {32, 16, -1};
+    default: return {8, 16, 15}; // 256
+    }
+}
+
+bool image_mode_valid(int32_t mode) {
+    return mode == 0 || mode == 1 || mode == 2 || (mode >= 7 && mode <= 13) || mode == 32 ||
+           mode == 256;
+}
+
+uint32_t background_default(uint16_t mode) {
+    return mode == 32 ? 0xFF000000 : 0;
+}
+
+size_t memory_bytes(const ImageRecord& image) {
+    return size_t(image.width) * image.height * image.bytes_per_pixel;
+}
+
+size_t element_count(const ImageRecord& image) {
+    return size_t(image.width) * image.height;
+}
+
+void clear_memory(ImageRecord& image) {
+    pixels_fill(image, 0, element_count(image), image.text_page ? blank_text_cell : 0);
+}
+
+// Every field a fresh image of its mode starts with; what identifies the image (handle,
+// size, memory, palette, flags, mode) stays.
+void apply_mode_defaults(ImageRecord& image) {
+    ImageRecord fresh{};
+    fresh.in_use = image.in_use;
+    fresh.width = image.width;
+    fresh.height = image.height;
+    fresh.pixels = image.pixels;
+    fresh.flags = image.flags;
+    fresh.palette = image.palette;
+    fresh.compat_mode = image.compat_mode;
+    uint16_t mode = image.compat_mode;
+    ModeDefaults defaults = mode_defaults(mode);
+    fresh.text_page = mode == 0;
+    fresh.bytes_per_pixel = mode == 0 ? 2 : mode == 32 ? 4 : 1;
+    fresh.bits_per_pixel = defaults.bits_per_pixel;
+    fresh.colour_mask = defaults.bits_per_pixel >= 32 ? ~0u : (1u << defaults.bits_per_pixel) - 1;
+    fresh.font = defaults.font;
+    fresh.foreground = defaults.foreground;
+    fresh.background = background_default(mode);
+    fresh.draw_colour = uint32_t(defaults.foreground);
+    fresh.print_mode = 3;
+    fresh.draw_angle = 0;
+    fresh.draw_scale = 1.0;
+    fresh.clear_colour = fresh.palette ? -1 : 0;
+    if (mode == 0) {
+        fresh.cursor_start = 4;
+        fresh.cursor_stop = 4;
+    } else {
+        fresh.last_x = float(fresh.width / 2);
+        fresh.last_y = float(fresh.height / 2);
+        fresh.view_x2 = fresh.width - 1;
+        fresh.view_y2 = fresh.height - 1;
+        fresh.scale_x = 1;
+        fresh.scale_y = 1;
+        fresh.window_x2 = float(fresh.width - 1);
+        fresh.window_y2 = float(fresh.height - 1);
+    }
+    image = fresh;
+    font_select(image.font, image);
+}
+
+// Reselects the display page for the destination and source that name a dying image.
+void forget_selection(ImageHandle handle) {
+    if (screen.destination_handle == handle) select_destination(screen.display_handle);
+    if (screen.source_handle == handle) select_source(screen.display_handle);
+}
+
+bool grow_table() {
+    if (table.chunk_count == image_table_chunks) {
+        raise_error(502);
+        return false;
+    }
+    auto* chunk = new (std::nothrow) ImageRecord[image_table_step]();
+    if (!chunk) {
+        raise_error(502);
+        return false;
+    }
+    // The free stack can never hold more handles than the table has, so it grows alongside.
+    uint32_t capacity = table.free_capacity + image_table_step;
+    auto* stack = static_cast<uint32_t*>(std::realloc(table.free_stack, capacity * 4));
+    if (!stack) {
+        delete[] chunk;
+        raise_error(503);
+        return false;
+    }
+    table.free_stack = stack;
+    table.free_capacity = capacity;
+    table.chunks[table.chunk_count++] = chunk;
+    return true;
+}
+
+ImageRecord* query_image(int32_t image, bool image_given) {
+    if (error_pending()) return nullptr;
+    return image_arg(image, image_given);
+}
+
+} // namespace
+
+void pixels_fill(ImageRecord& image, size_t first, size_t count, uint32_t value) {
+    for (size_t i = first; i < first + count; ++i) pixel_store(image, i, value);
+}
+
+void pixels_move(ImageRecord& image, size_t to, size_t from, size_t count) {
+    if (to < from) {
+        for (size_t i = 0; i < count; ++i) pixel_store(image, to + i, pixel_load(image, from + i));
+    } else {
+        for (size_t i = count; i-- > 0;) pixel_store(image, to + i, pixel_load(image, from + i));
+    }
+}
+
+void images_init() {
+    for (ImageHandle handle = 2; handle < table.next_new; ++handle) {
+        if (image_record(handle).in_use) image_destroy(handle);
+    }
+    for (uint32_t c = 0; c < table.chunk_count; ++c)
+        std::fill_n(table.chunks[c], image_table_step, ImageRecord{});
+    table.next_new = 0;
+    table.free_count = 0;
+    screen.pages.clear();
+    screen.destination = screen.source = nullptr;
+    screen.destination_handle = screen.source_handle = screen.display_handle = 0;
+    screen.display_page.store(nullptr);
+    screen.active_page_number = 0;
+    screen.screen_is_user_image = 0;
+    screen.width_request = {-1, -1, -1};
+    screen.printer_width = 80;
+    handle_alloc();
+    handle_alloc();
+}
+
+ImageRecord& image_record(ImageHandle handle) {
+    return table.chunks[handle / image_table_step][handle % image_table_step];
+}
+
+bool handle_valid(int64_t handle) {
+    return handle >= 2 && handle < table.next_new && image_record(ImageHandle(handle)).in_use;
+}
+
+ImageHandle handle_alloc() {
+    ImageHandle handle;
+    if (table.free_count > 0) {
+        handle = table.free_stack[--table.free_count];
+    } else {
+        if (table.next_new == table.chunk_count * image_table_step && !grow_table()) return 0;
+        handle = table.next_new++;
+    }
+    image_record(handle).in_use = 1;
+    return handle;
+}
+
+int32_t handle_release(ImageHandle handle) {
+    if (handle >= table.next_new || !image_record(handle).in_use) return 0;
+    table.free_stack[table.free_count++] = handle;
+    image_record(handle) = ImageRecord{};
+    return 1;
+}
+
+ImageHandle image_create(uint8_t* memory, int32_t width, int32_t height, int32_t mode) {
+    if (width < 1 || height < 1 || width > max_image_side || height > max_image_side) return 0;
+    ImageHandle handle = handle_alloc();
+    if (!handle) return 0;
+    ImageRecord& image = image_record(handle);
+    image.pixels = memory;
+    image.width = uint16_t(width);
+    image.height = uint16_t(height);
+    image.compat_mode = uint16_t(mode);
+    if (mode != 32) {
+        image.palette = static_cast<uint32_t*>(std::calloc(256, sizeof(uint32_t)));
+        if (!image.palette) {
+            handle_release(handle);
+            return 0;
+        }
+        image.flags |= owns_palette;
+    }
+    apply_mode_defaults(image);
+    if (image.palette) palette_default(image);
+    return handle;
+}
+
+ImageHandle image_alloc(int32_t width, int32_t height, int32_t mode) {
+    ImageHandle handle = image_create(nullptr, width, height, mode);
+    if (!handle) return 0;
+    ImageRecord& image = image_record(handle);
+    image.pixels = static_cast<uint8_t*>(std::calloc(memory_bytes(image), 1));
+    if (!image.pixels) {
+        image_destroy(handle);
+        return 0;
+    }
+    image.flags |= owns_pixels;
+    if (image.text_page) clear_memory(image);
+    return handle;
+}
+
+void image_reset(ImageHandle handle) {
+    ImageRecord& image = image_record(handle);
+    apply_mode_defaults(image);
+    if (image.palette) palette_default(image);
+    clear_memory(image);
+}
+
+void image_destroy(ImageHandle handle) {
+    ImageRecord& image = image_record(handle);
+    if (image.flags & owns_pixels) std::free(image.pixels);
+    if (image.flags & owns_palette) std::free(image.palette);
+    handle_release(handle);
+}
+
+int32_t image_new(int32_t width, int32_t height, int32_t mode, bool mode_given) {
+    if (error_pending()) return 0;
+    if (width <= 0 || height <= 0 || width > max_image_side || height > max_image_side ||
+        (mode_given && !image_mode_valid(mode))) {
+        raise_error(5);
+        return 0;
+    }
+    const ImageRecord& model = *screen.destination;
+    ImageHandle handle = image_alloc(width, height, mode_given ? mode : model.compat_mode);
+    if (!handle) return -1;
+    ImageRecord& image = image_record(handle);
+    if (!mode_given) {
+        if (image.palette)
+            for (uint32_t i = 0; i < 256; ++i) palette_store(image, i, palette_load(model, i));
+        font_select(model.font, image);
+        image.foreground = model.foreground;
+        image.background = model.background;
+        image.draw_colour = uint32_t(model.foreground);
+        image.clear_colour = model.clear_colour;
+        image.no_blend = model.no_blend;
+        image.print_mode = model.print_mode;
+    }
+    return -int32_t(handle);
+}
+
+int32_t image_copy(int32_t image, bool image_given) {
+    if (error_pending()) return 0;
+    ImageHandle original_handle =
+        image_given ? image_resolve(image, 258) : screen.destination_handle;
+    if (!original_handle) return 0;
+    ImageHandle handle = handle_alloc();
+    if (!handle) return -1;
+    const ImageRecord& original = image_record(original_handle);
+    ImageRecord& copy = image_record(handle);
+    copy = original;
+    copy.flags = 0;
+    copy.palette = nullptr;
+    copy.pixels = static_cast<uint8_t*>(std::calloc(memory_bytes(original), 1));
+    if (!copy.pixels) {
+        handle_release(handle);
+        return -1;
+    }
+    copy.flags |= owns_pixels;
+    if (original.palette) {
+        copy.palette = static_cast<uint32_t*>(std::calloc(256, sizeof(uint32_t)));
+        if (!copy.palette) {
+            image_destroy(handle);
+            return -1;
+        }
+        copy.flags |= owns_palette;
+        for (uint32_t i = 0; i < 256; ++i) palette_store(copy, i, palette_load(original, i));
+    }
+    for (size_t i = 0; i < element_count(original); ++i)
+        pixel_store(copy, i, pixel_load(original, i));
+    return -int32_t(handle);
+}
+
+void image_free(int32_t image, bool image_given) {
+    if (error_pending()) return;
+    if (!image_given || image >= 0) {
+        raise_error(5);
+        return;
+    }
+    if (!handle_valid(-int64_t(image))) {
+        raise_error(258);
+        return;
+    }
+    auto handle = ImageHandle(-int64_t(image));
+    if (image_record(handle).flags & is_screen_page) {
+        raise_error(5);
+        return;
+    }
+    forget_selection(handle);
+    image_destroy(handle);
+}
+
+void image_free_all() {
+    if (error_pending()) return;
+    for (ImageHandle handle = 2; handle < table.next_new; ++handle) {
+        const ImageRecord& image = image_record(handle);
+        if (!image.in_use || (image.flags & is_screen_page)) continue;
+        forget_selection(handle);
+        image_destroy(handle);
+    }
+}
+
+ImageHandle page_ensure(int32_t page) {
+    if (page > max_page_number) {
+        raise_error(7);
+        return 0;
+    }
+    if (screen.pages.size() <= size_t(page)) screen.pages.resize(size_t(page) + 1, 0);
+    if (screen.pages[page]) return screen.pages[page];
+    const ImageRecord& page0 = image_record(screen.pages[0]);
+    ImageHandle handle = image_alloc(page0.width, page0.height, page0.compat_mode);
+    if (!handle) {
+        raise_error(7);
+        return 0;
+    }
+    screen_page_join(handle);
+    screen.pages[page] = handle;
+    return handle;
+}
+
+void screen_page_join(ImageHandle handle) {
+    ImageRecord& page = image_record(handle);
+    const ImageRecord& page0 = image_record(screen.pages[0]);
+    if (&page != &page0 && page.palette) {
+        if (page.flags & owns_palette) std::free(page.palette);
+        page.palette = page0.palette;
+        page.flags &= ~owns_palette;
+    }
+    page.flags |= is_screen_page;
+    font_select(page0.font, page);
+}
+
+void page_colours_reset() {
+    ImageRecord& image = *screen.destination;
+    image.foreground = mode_defaults(image.compat_mode).foreground;
+    image.background = background_default(image.compat_mode);
+    image.draw_colour = uint32_t(image.foreground);
+    uint32_t rows = text_rows(image);
+    image.print_top = 1;
+    if (rows < image.cursor_row) image.cursor_row = 1;
+    image.print_bottom = uint16_t(std::max<uint32_t>(rows - 1, 1));
+}
+
+void page_copy(int32_t from, int32_t to) {
+    if (error_pending()) return;
+    ImageHandle from_handle = image_resolve(from, 5);
+    if (!from_handle) return;
+    ImageHandle to_handle = image_resolve(to, 5);
+    if (!to_handle || from_handle == to_handle) return;
+    const ImageRecord& source = image_record(from_handle);
+    ImageRecord& target = image_record(to_handle);
+    if (source.bytes_per_pixel != target.bytes_per_pixel || source.width != target.width ||
+        source.height != target.height ||
+        (source.bytes_per_pixel == 1 && target.colour_mask < source.colour_mask)) {
+        raise_error(5);
+        return;
+    }
+    for (size_t i = 0; i < element_count(source); ++i)
+        pixel_store(target, i, pixel_load(source, i));
+}
+
+ImageHandle image_resolve(int32_t image, int32_t invalid_error) {
+    if (image >= 0) return page_ensure(image);
+    if (!handle_valid(-int64_t(image))) {
+        raise_error(invalid_error);
+        return 0;
+    }
+    return ImageHandle(-int64_t(image));
+}
+
+ImageRecord* image_arg(int32_t image, bool image_given) {
+    if (!image_given) return screen.destination;
+    ImageHandle handle = image_resolve(image, 258);
+    return handle ? &image_record(handle) : nullptr;
+}
+
+void set_dest(int32_t image) {
+    if (error_pending()) return;
+    if (ImageHandle handle = image_resolve(image, 258)) select_destination(handle);
+}
+
+void set_source(int32_t image) {
+    if (error_pending()) return;
+    if (ImageHandle handle = image_resolve(image, 258)) select_source(handle);
+}
+
+int32_t get_dest() {
+    return -int32_t(screen.destination_handle);
+}
+
+int32_t get_source() {
+    return -int32_t(screen.source_handle);
+}
+
+int32_t get_display() {
+    return -int32_t(screen.display_handle);
+}
+
+void select_destination(ImageHandle handle) {
+    screen.destination_handle = handle;
+    screen.destination = &image_record(handle);
+}
+
+void select_source(ImageHandle handle) {
+    screen.source_handle = handle;
+    screen.source = &image_record(handle);
+}
+
+void select_display(ImageHandle handle) {
+    screen.display_handle = handle;
+    screen.display_page.store(&image_record(handle), std::memory_order_release);
+}
+
+void font_select(int32_t font, ImageRecord& image) {
+    image.font = font;
+    image.cursor_col = 1;
+    image.cursor_row = 1;
+    image.print_top = 1;
+    image.print_bottom = uint16_t(std::max<uint32_t>(text_rows(image) - 1, 1));
+}
+
+void set_font(int32_t font, int32_t image, bool image_given) {
+    if (error_pending()) return;
+    if (!font_exists(font)) {
+        raise_error(258);
+        return;
+    }
+    ImageRecord* record = image_arg(image, image_given);
+    if (!record) return;
+    if (!record->text_page) {
+        font_select(font, *record);
+        return;
+    }
+    if (!(fonts.font_flags[font] & font_text_usable)) {
+        raise_error(5);
+        return;
+    }
+    if (!(record->flags & is_screen_page)) {
+        font_select(font, *record);
+        return;
+    }
+    // The window changes size with the font: every page follows, with the refresh held.
+    DisplayHold hold;
+    for (ImageHandle page : screen.pages)
+        if (page) font_select(font, image_record(page));
+}
+
+namespace {
+
+int32_t font_cell_size(int32_t font, bool font_given, const uint16_t* sizes) {
+    if (error_pending()) return 0;
+    if (!font_given) return sizes[screen.destination->font];
+    bool named = font == 8 || font == 14 || font == 16 || (font >= 32 && font_exists(font));
+    if (!named) {
+        raise_error(258);
+        return 0;
+    }
+    return sizes[font];
+}
+
+} // namespace
+
+int32_t font_width_of(int32_t font, bool font_given) {
+    return font_cell_size(font, font_given, fonts.font_cell_width);
+}
+
+int32_t font_height_of(int32_t font, bool font_given) {
+    return font_cell_size(font, font_given, fonts.font_cell_height);
+}
+
+void blend_on(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    if (!record) return;
+    if (record->compat_mode != 32) {
+        raise_error(5);
+        return;
+    }
+    record->no_blend = 0;
+}
+
+void blend_off(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    if (record && record->compat_mode == 32) record->no_blend = 1;
+}
+
+int32_t image_width(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    return record ? record->width : 0;
+}
+
+int32_t image_height(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    return record ? record->height : 0;
+}
+
+int32_t image_pixel_size(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    if (!record) return 0;
+    return record->text_page ? 0 : record->bytes_per_pixel;
+}
+
+int32_t image_clear_colour(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    if (!record) return 0;
+    if (record->text_page) return -1;
+    return record->palette ? record->clear_colour : 0;
+}
+
+int32_t image_blending(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    return record && record->compat_mode == 32 && !record->no_blend ? -1 : 0;
+}
+
+int32_t image_foreground(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    return record ? record->foreground : 0;
+}
+
+uint32_t image_background(int32_t image, bool image_given) {
+    ImageRecord* record = query_image(image, image_given);
+    return record ? record->background : 0;
+}
+
+void clear_colour_set(uint32_t colour, int32_t image, int32_t given) {
+    ImageRecord* record = query_image(image, (given & 2) != 0);
+    if (!record) return;
+    bool colour_given = (given & 1) != 0;
+    if (record->text_page) {
+        if (colour_given) raise_error(5);
+    } else if (record->palette) {
+        if (!colour_given)
+            record->clear_colour = -1;
+        else if (colour < 256)
+            record->clear_colour = int32_t(colour);
+        else
+            raise_error(5);
+    } else if (colour_given) {
+        for (size_t i = 0; i < element_count(*record); ++i) {
+            uint32_t pixel = pixel32_load(*record, i);
+            if (((pixel ^ colour) & 0xFFFFFF) == 0) pixel32_store(*record, i, pixel & 0xFFFFFF);
+        }
+    }
+}
+
+uint32_t text_columns(const ImageRecord& image) {
+    return image.text_page ? image.width : image.width / text_column_width(image.font);
+}
+
+uint32_t text_rows(const ImageRecord& image) {
+    return image.text_page ? image.height : image.height / text_row_height(image.font);
+}
