@@ -438,7 +438,8 @@ void screen_startup() {
     screen_mode(0, 0, 0, 0, 0, 1);
 }
 
+// Entries already filled stay: a test may stand in for the refresh.
 void screen_attach() {
-    host_hooks.startup = screen_startup;
-    host_hooks.display_refresh = display_refresh;
+    if (!host_hooks.startup) host_hooks.startup = screen_startup;
+    if (!host_hooks.display_refresh) host_hooks.display_refresh = display_refresh;
 }

@@ -152,9 +152,9 @@ TEST_F(Palettes, PaletteUsingAssignsEveryAttribute) {
 }
 
 TEST_F(Palettes, EntriesAndNearestColours) {
-    palette_colour_set(5, 0x00123456, 0, false);
-    EXPECT_EQ(entry(5), 0x00123456u);
-    EXPECT_EQ(palette_colour_get(5, 0, false), 0xFF123456u);
+    palette_colour_set(200, 0x00123456, 0, false);
+    EXPECT_EQ(entry(200), 0x00123456u);
+    EXPECT_EQ(palette_colour_get(200, 0, false), 0xFF123456u);
     palette_colour_get(256, 0, false);
     EXPECT_EQ(take_error(), 5);
     palette_colour_get(0, -1, true);

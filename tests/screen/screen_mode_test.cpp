@@ -186,7 +186,7 @@ TEST_F(ScreenModes, TextScreenAfterGraphicsFollowsTheGraphicsGrid) {
     mode(12);
     EXPECT_EQ(page(0).font, 16);
     mode(0);
-    expect_text_screen(80, 25, 16) << "80 x 30 becomes 80 x 25";
+    expect_text_screen(80, 25, 16); // 80 x 30 becomes 80 x 25
 }
 
 TEST_F(ScreenModes, WidthOnGraphicsScreens) {
