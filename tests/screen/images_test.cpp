@@ -37,8 +37,10 @@ TEST_F(Images, HandlesAreReusedLastFreedFirst) {
     EXPECT_EQ(image_new(4, 4, 13, true), b);
     EXPECT_EQ(image_new(4, 4, 13, true), a);
     EXPECT_EQ(handle_release(999999), 0);
-    EXPECT_EQ(handle_release(ImageHandle(-a)), 1);
-    EXPECT_EQ(handle_release(ImageHandle(-a)), 0) << "not in use any more";
+    ImageHandle bare = handle_alloc();
+    EXPECT_EQ(bare, 12u);
+    EXPECT_EQ(handle_release(bare), 1);
+    EXPECT_EQ(handle_release(bare), 0) << "not in use any more";
 }
 
 TEST_F(Images, TableGrowthKeepsRecordsInPlace) {
