@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+class Mixer; // the audio seam, runtime/sound/mixer.h
+
 enum class HostEventType : uint8_t {
     quit,         // the window's close button, or a termination signal
     key_down,     // sym/mod/scancode set; text holds the character the key typed, if any
@@ -73,6 +75,9 @@ class Platform {
     // Blocks the calling thread until the user answers; `failed` when no dialog can be shown.
     virtual DialogAnswer show_dialog(const char* caption, const char* text,
                                      DialogButtons buttons) = 0;
+
+    // The mixer that plays the sound of this platform's audio layer.
+    virtual Mixer& mixer() = 0;
 };
 
 Platform& sdl_platform();  // in the full runtime library

@@ -6,6 +6,8 @@
 #include <deque>
 #include <mutex>
 
+#include "runtime/sound/mixer.h"
+
 namespace {
 
 struct NullPlatformState {
@@ -40,6 +42,8 @@ class NullPlatform final : public Platform {
     DialogAnswer show_dialog(const char*, const char*, DialogButtons) override {
         return DialogAnswer::failed;
     }
+
+    Mixer& mixer() override { return null_mixer(); }
 };
 
 } // namespace

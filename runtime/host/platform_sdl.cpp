@@ -13,6 +13,7 @@
 
 #include "runtime/host/dialog.h"
 #include "runtime/host/platform.h"
+#include "runtime/sound/mixer.h"
 
 namespace {
 
@@ -189,6 +190,8 @@ class SdlPlatform final : public Platform {
         if (SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0) return DialogAnswer::failed;
         return DialogAnswer(pressed);
     }
+
+    Mixer& mixer() override { return sdl_mixer(); }
 
   private:
     struct PendingFrame {
