@@ -52,7 +52,7 @@ bool is_note(char command) {
     return command >= 'A' && command <= 'G';
 }
 bool takes_number(char command) {
-    return is_note(command) || std::strchr("NOLTPV", command) != nullptr;
+    return is_note(command) || (command != 0 && std::strchr("NOLTPV", command) != nullptr);
 }
 bool takes_dots(char command) {
     return is_note(command) || command == 'N' || command == 'P';
@@ -191,7 +191,8 @@ class MusicScanner {
             } else {
                 if (pending_.command != 0 && !complete(false)) return false;
                 char command = upper(byte);
-                if (!is_note(command) && !std::strchr("NOLTPVM<>", command)) return fail(5);
+                if (!is_note(command) && (command == 0 || !std::strchr("NOLTPVM<>", command)))
+                    return fail(5);
                 pending_ = Pending{command};
                 ++i;
             }
