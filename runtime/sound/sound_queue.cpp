@@ -113,7 +113,8 @@ void music_time_limit() {
 
 void sound_attach() {
     sound.device.mixer = &host_platform().mixer();
-    host_hooks.serve_sound_queue = serve_sound_queue;
-    host_hooks.music_time_limit = music_time_limit;
-    host_hooks.shutdown = [] { mixer().close(); };
+    // A hook a test has filled already stays as it is.
+    if (!host_hooks.serve_sound_queue) host_hooks.serve_sound_queue = serve_sound_queue;
+    if (!host_hooks.music_time_limit) host_hooks.music_time_limit = music_time_limit;
+    if (!host_hooks.shutdown) host_hooks.shutdown = [] { mixer().close(); };
 }
