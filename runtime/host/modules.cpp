@@ -1,11 +1,11 @@
 #include "runtime/host/modules.h"
 
-#include "runtime/input/key_buffer.h"
+#include "runtime/input/keyboard.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/sound/sound.h"
 
 void attach_modules() {
-    key_buffer_attach();
+    keyboard_attach();
     screen_attach();
     sound_attach();
 }

@@ -14,6 +14,7 @@ class Mixer; // the audio seam, runtime/sound/mixer.h
 enum class HostEventType : uint8_t {
     quit,         // the window's close button, or a termination signal
     key_down,     // sym/mod/scancode set; text holds the character the key typed, if any
+                  // (control characters such as Return's 13 or Ctrl+A's 1 included)
     key_up,       // sym/mod/scancode set
     text_editing, // an input-method composition: text, cursor and selection length
     text_input,   // committed text that no key-down carried
@@ -21,10 +22,26 @@ enum class HostEventType : uint8_t {
     focus_lost,
 };
 
+// Modifier and lock bits of HostEvent::mod and Platform::key_modifiers.
+enum KeyMod : uint32_t {
+    key_mod_lshift = 0x0001,
+    key_mod_rshift = 0x0002,
+    key_mod_lctrl = 0x0040,
+    key_mod_rctrl = 0x0080,
+    key_mod_lalt = 0x0100,
+    key_mod_ralt = 0x0200,
+    key_mod_lmeta = 0x0400,
+    key_mod_rmeta = 0x0800,
+    key_mod_num = 0x1000, // lock on
+    key_mod_caps = 0x2000,
+    key_mod_mode = 0x4000,
+    key_mod_scroll = 0x8000,
+};
+
 struct HostEvent {
     HostEventType type;
     int32_t sym;       // key symbol in the runtime's numbering (the classic symbol numbers)
-    uint32_t mod;      // modifier bits in the runtime's numbering
+    uint32_t mod;      // KeyMod bits after the event
     uint16_t scancode; // hardware scan code, where the platform knows it
     bool repeat;
     int32_t cursor; // text_editing: caret position, in code points
@@ -65,8 +82,8 @@ class Platform {
     virtual bool poll_event(HostEvent& event) = 0;
     virtual void set_key_repeat(bool on) = 0;
     virtual bool has_focus() = 0;
-    // Lock-key toggles as the window system sees them: bit 0 Num, 1 Caps, 2 Scroll.
-    virtual uint32_t lock_keys() = 0;
+    // The modifier keys held and the locks on (KeyMod bits), as the key events so far left them.
+    virtual uint32_t key_modifiers() = 0;
 
     // Window size and full-screen state follow the frame; `fullscreen` picks the mode given.
     virtual void present(const Frame& frame, bool fullscreen, DisplayMode mode) = 0;

@@ -34,7 +34,7 @@ class NullPlatform final : public Platform {
     }
     void set_key_repeat(bool) override {}
     bool has_focus() override { return true; }
-    uint32_t lock_keys() override { return 0; }
+    uint32_t key_modifiers() override { return 0; }
 
     void present(const Frame&, bool, DisplayMode) override { null_state.frames.fetch_add(1); }
     std::vector<DisplayMode> fullscreen_modes() override { return {}; }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "runtime/host/dialog.h"
+#include "runtime/host/keys_sdl.h"
 #include "runtime/host/platform.h"
 #include "runtime/sound/mixer.h"
 
@@ -55,6 +56,7 @@ class SdlPlatform final : public Platform {
         }
         SDL_StartTextInput();
         main_thread_ = std::this_thread::get_id();
+        keyboard_seam_reset();
         return true;
     }
 
@@ -89,17 +91,15 @@ class SdlPlatform final : public Platform {
             switch (e.type) {
             case SDL_QUIT: event.type = HostEventType::quit; return true;
             case SDL_KEYDOWN:
-            case SDL_KEYUP:
+            case SDL_KEYUP: {
+                // The character a key typed arrives as the text event right behind it; it
+                // belongs to the key even when the key itself is dropped.
+                char text[32] = {};
+                if (e.type == SDL_KEYDOWN) take_paired_text(text);
                 if (e.type == SDL_KEYDOWN && e.key.repeat && !key_repeat_) continue;
-                event.type =
-                    e.type == SDL_KEYDOWN ? HostEventType::key_down : HostEventType::key_up;
-                event.sym = e.key.keysym.sym;
-                event.mod = e.key.keysym.mod;
-                event.scancode = uint16_t(e.key.keysym.scancode);
-                event.repeat = e.key.repeat != 0;
-                // The character a key typed arrives as the text event right behind it.
-                if (e.type == SDL_KEYDOWN) take_paired_text(event);
+                if (!keyboard_seam_translate(e.key, text, event)) continue;
                 return true;
+            }
             case SDL_TEXTINPUT:
                 event.type = HostEventType::text_input;
                 copy_text(event.text, e.text.text);
@@ -112,6 +112,8 @@ class SdlPlatform final : public Platform {
                 return true;
             case SDL_WINDOWEVENT:
                 if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+                    // Lock keys may have changed while another window had the keyboard.
+                    keyboard_seam_reset();
                     event.type = HostEventType::focus_gained;
                     return true;
                 }
@@ -135,11 +137,7 @@ class SdlPlatform final : public Platform {
         return (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
     }
 
-    uint32_t lock_keys() override {
-        SDL_Keymod mod = SDL_GetModState();
-        return ((mod & KMOD_NUM) ? 1u : 0u) | ((mod & KMOD_CAPS) ? 2u : 0u) |
-               ((mod & KMOD_SCROLL) ? 4u : 0u);
-    }
+    uint32_t key_modifiers() override { return keyboard_seam_modifiers(); }
 
     // The window belongs to the main thread: a frame presented from another thread (the
     // program drawing its own frames) is handed over and shown at the next event poll.
@@ -233,12 +231,12 @@ class SdlPlatform final : public Platform {
     }
 
     // Pairs a key-down with the text event that directly follows it, as one key press.
-    void take_paired_text(HostEvent& event) {
+    void take_paired_text(char (&text)[32]) {
         SDL_Event next;
         if (SDL_PeepEvents(&next, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1 &&
             next.type == SDL_TEXTINPUT) {
             SDL_PeepEvents(&next, 1, SDL_GETEVENT, SDL_TEXTINPUT, SDL_TEXTINPUT);
-            copy_text(event.text, next.text.text);
+            copy_text(text, next.text.text);
         }
     }
 

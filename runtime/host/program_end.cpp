@@ -3,16 +3,13 @@
 #include <cstdio>
 
 #include "runtime/host/host_state.h"
-#include "runtime/input/key_buffer.h"
+#include "runtime/input/key_read.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
 
 bool read_key_released(uint32_t mark) {
-    uint8_t character, scan_code;
-    bool got = key_buffer_read(character, scan_code);
-    temp_release(mark, 0);
-    return got;
+    return temp_release(mark, inkey()->length != 0) != 0;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "runtime/host/traps.h"
 
 #include "runtime/host/host_state.h"
+#include "runtime/input/key_codes.h"
 
 TrapTables traps;
 
@@ -9,15 +10,27 @@ namespace {
 struct DefaultKey {
     int trap;
     int32_t key_code;
-    int32_t alternate_key_code; // the keypad digit that stands for the same cursor key
+    int32_t alternate_key_code; // the keypad key that stands for the same cursor key
 };
 
-// F1-F10, the four cursor keys, F11 and F12.
+// F1-F10, the four cursor keys (or keypad 8, 4, 6, 2), F11 and F12.
 constexpr DefaultKey default_keys[] = {
-    {1, 0x3B00, 0},    {2, 0x3C00, 0},    {3, 0x3D00, 0},    {4, 0x3E00, 0},
-    {5, 0x3F00, 0},    {6, 0x4000, 0},    {7, 0x4100, 0},    {8, 0x4200, 0},
-    {9, 0x4300, 0},    {10, 0x4400, 0},   {11, 0x4800, '8'}, {12, 0x4B00, '4'},
-    {13, 0x4D00, '6'}, {14, 0x5000, '2'}, {30, 0x8500, 0},   {31, 0x8600, 0},
+    {1, 0x3B00, 0},
+    {2, 0x3C00, 0},
+    {3, 0x3D00, 0},
+    {4, 0x3E00, 0},
+    {5, 0x3F00, 0},
+    {6, 0x4000, 0},
+    {7, 0x4100, 0},
+    {8, 0x4200, 0},
+    {9, 0x4300, 0},
+    {10, 0x4400, 0},
+    {11, 0x4800, key_kp0 + 8},
+    {12, 0x4B00, key_kp0 + 4},
+    {13, 0x4D00, key_kp0 + 6},
+    {14, 0x5000, key_kp0 + 2},
+    {30, 0x8500, 0},
+    {31, 0x8600, 0},
 };
 
 // Runs the first pending trap of a table whose handler is on, then rescans from the start,

@@ -1,6 +1,5 @@
 #include "runtime/input/key_buffer.h"
 
-#include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
 
 namespace {
@@ -13,11 +12,6 @@ constexpr uint8_t last_slot = 60;
 
 uint8_t next_slot(uint8_t offset) {
     return offset >= last_slot ? first_slot : offset + 2;
-}
-
-void type_text(const HostEvent& event) {
-    if (event.type != HostEventType::key_down) return;
-    for (const char* c = event.text; *c; ++c) key_buffer_write(uint8_t(*c), 0);
 }
 
 } // namespace
@@ -41,6 +35,6 @@ bool key_buffer_read(uint8_t& character, uint8_t& scan_code) {
     return true;
 }
 
-void key_buffer_attach() {
-    host_hooks.handle_event = type_text;
+bool key_buffer_empty() {
+    return mem_load8(head_address) == mem_load8(tail_address);
 }

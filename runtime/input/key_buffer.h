@@ -1,16 +1,15 @@
 // The emulated BIOS key buffer: sixteen (character, scan code) slots in conventional memory
 // with head and tail offsets; the main thread writes the tail, key reads advance the head.
 //
-// Operations: key_buffer_write, key_buffer_read, key_buffer_attach
+// Operations: key_buffer_write (main thread), key_buffer_read, key_buffer_empty (program thread)
 #pragma once
 
 #include <cstdint>
 
-// Main thread. Returns false when the buffer is full (it holds at most 15 keys).
+// Returns false when the buffer is full (it holds at most 15 keys).
 bool key_buffer_write(uint8_t character, uint8_t scan_code);
 
-// Program thread. Returns false when the buffer is empty.
+// Returns false when the buffer is empty.
 bool key_buffer_read(uint8_t& character, uint8_t& scan_code);
 
-// Feeds typed characters into the buffer from the host's key events.
-void key_buffer_attach();
+bool key_buffer_empty();
