@@ -23,25 +23,23 @@ enum class HostEventType : uint8_t {
 };
 
 // Modifier and lock bits of HostEvent::mod and Platform::key_modifiers.
-enum KeyMod : uint32_t {
-    key_mod_lshift = 0x0001,
-    key_mod_rshift = 0x0002,
-    key_mod_lctrl = 0x0040,
-    key_mod_rctrl = 0x0080,
-    key_mod_lalt = 0x0100,
-    key_mod_ralt = 0x0200,
-    key_mod_lmeta = 0x0400,
-    key_mod_rmeta = 0x0800,
-    key_mod_num = 0x1000, // lock on
-    key_mod_caps = 0x2000,
-    key_mod_mode = 0x4000,
-    key_mod_scroll = 0x8000,
-};
+inline constexpr uint32_t key_mod_lshift = 0x0001;
+inline constexpr uint32_t key_mod_rshift = 0x0002;
+inline constexpr uint32_t key_mod_lctrl = 0x0040;
+inline constexpr uint32_t key_mod_rctrl = 0x0080;
+inline constexpr uint32_t key_mod_lalt = 0x0100;
+inline constexpr uint32_t key_mod_ralt = 0x0200;
+inline constexpr uint32_t key_mod_lmeta = 0x0400;
+inline constexpr uint32_t key_mod_rmeta = 0x0800;
+inline constexpr uint32_t key_mod_num = 0x1000; // the three locks: on
+inline constexpr uint32_t key_mod_caps = 0x2000;
+inline constexpr uint32_t key_mod_mode = 0x4000;
+inline constexpr uint32_t key_mod_scroll = 0x8000;
 
 struct HostEvent {
     HostEventType type;
     int32_t sym;       // key symbol in the runtime's numbering (the classic symbol numbers)
-    uint32_t mod;      // KeyMod bits after the event
+    uint32_t mod;      // key_mod_* bits after the event
     uint16_t scancode; // hardware scan code, where the platform knows it
     bool repeat;
     int32_t cursor; // text_editing: caret position, in code points

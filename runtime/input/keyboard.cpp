@@ -239,8 +239,8 @@ bool type_soft_key(int32_t code, const KeyInfo& key) {
         if (!text || text->length == 0) continue;
         if (trap.key_code != key.hit_code && trap.alternate_key_code != code) continue;
         swallow(code);
-        // The typed bytes neither fire traps nor type soft keys themselves, so a soft key
-        // whose text holds its own key cannot recurse.
+        // The typed bytes neither fire traps nor type soft keys themselves: a soft key
+        // whose text holds its own key types it once.
         keyboard.typing_soft_key = true;
         for (uint32_t i = 0; i < text->length; ++i) {
             key_press(uint8_t(text->text[i]));
@@ -293,7 +293,8 @@ void bios_translate(int32_t code, const KeyInfo& key, const PressState& before) 
         toggle(key_insert_state);
 }
 
-// Everything a press does after it has joined the held keys.
+// Everything a press does after it has joined the held keys. A press that Break, Pause or
+// Alt+Enter consumes has its release swallowed too, so that no program sees a lone release.
 void press_effects(int32_t code, const PressState& before) {
     bool ctrl = ctrl_held();
     if (code == key_break || (ctrl && (code == key_scroll_lock || code == key_ctrl_f15))) {
@@ -301,21 +302,21 @@ void press_effects(int32_t code, const PressState& before) {
             host.exit_requests.fetch_or(2);
         else
             host.quit_requested.store(1);
-        return;
+        return swallow(code);
     }
     if (code == key_pause || (ctrl && code == key_num_lock)) {
         // The program holds at its next statement check until the next key.
         host.suspend_flags.fetch_or(1);
         host.event_pending.store(1);
-        return;
+        return swallow(code);
     }
     if (host.suspend_flags.load() & 1) {
         host.suspend_flags.fetch_and(uint8_t(~1));
-        return;
+        return swallow(code);
     }
     if (code == 13 && alt_held()) {
         alt_enter_count.fetch_add(1);
-        return;
+        return swallow(code);
     }
     KeyInfo key = describe(code);
     if (keyboard.alt_numeric.state != 2) {
@@ -451,7 +452,7 @@ void press_without_character(int32_t symbol) {
     if (symbol < 32 || symbol > 127) press(symbol_key(symbol), symbol);
 }
 
-void key_down(const HostEvent& event) {
+void on_key_down(const HostEvent& event) {
     int32_t ime = ime_state.load();
     if (ime == ime_ended) {
         ime_state.store(ime_swallowing);
@@ -481,7 +482,7 @@ void key_down(const HostEvent& event) {
     type_text(text); // anything the key typed beyond its own character
 }
 
-void key_up(const HostEvent& event) {
+void on_key_up(const HostEvent& event) {
     int32_t ime = ime_state.load();
     if (ime == ime_swallowing) {
         ime_state.store(ime_idle);
@@ -584,8 +585,8 @@ void update_bios_flags() {
 
 void keyboard_event(const HostEvent& event) {
     switch (event.type) {
-    case HostEventType::key_down: key_down(event); break;
-    case HostEventType::key_up: key_up(event); break;
+    case HostEventType::key_down: on_key_down(event); break;
+    case HostEventType::key_up: on_key_up(event); break;
     case HostEventType::text_input: type_text(event.text); break;
     default: break;
     }
