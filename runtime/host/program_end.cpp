@@ -9,7 +9,7 @@
 namespace {
 
 bool read_key_released(uint32_t mark) {
-    return temp_release(mark, inkey()->length != 0) != 0;
+    return temp_release(mark, str_len(inkey()) != 0) != 0;
 }
 
 } // namespace
