@@ -10,7 +10,7 @@
 namespace {
 
 // A program that spends less than this between two reads that found no key is only polling.
-constexpr std::chrono::microseconds polling_gap{20};
+constexpr std::chrono::microseconds polling_gap{4};
 
 struct KeyReads {
     IdleBackoff idle;
