@@ -44,8 +44,6 @@ enum ClassicSymbol : int32_t {
     sym_lctrl = 306,
     sym_ralt = 307,
     sym_lalt = 308,
-    sym_rmeta = 309,
-    sym_lmeta = 310,
     sym_lsuper = 311,
     sym_rsuper = 312,
     sym_mode = 313,

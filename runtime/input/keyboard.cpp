@@ -171,13 +171,14 @@ void queue_scan_code(uint8_t byte) {
     keyboard.scan_codes.push(byte);
 }
 
+// A key held down repeats its press; its one release is swallowed once.
 void swallow(int32_t code) {
+    int32_t* free_slot = nullptr;
     for (int32_t& slot : keyboard.swallowed) {
-        if (slot == 0) {
-            slot = code;
-            return;
-        }
+        if (slot == code) return;
+        if (slot == 0 && !free_slot) free_slot = &slot;
     }
+    if (free_slot) *free_slot = code;
 }
 
 bool unswallow(int32_t code) {
