@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/host/alt_enter.h"
+#include "runtime/host/display.h"
 #include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/traps.h"
@@ -13,7 +13,7 @@
 #include "runtime/input/key_buffer.h"
 #include "runtime/input/key_codes.h"
 #include "runtime/input/key_table.h"
-#include "runtime/screen/codepage.h"
+#include "runtime/screen/fonts.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
@@ -316,7 +316,7 @@ void press_effects(int32_t code, const PressState& before) {
         return swallow(code);
     }
     if (code == 13 && alt_held()) {
-        alt_enter_count.fetch_add(1);
+        display.alt_enter_count.fetch_add(1);
         return swallow(code);
     }
     KeyInfo key = describe(code);
@@ -340,7 +340,7 @@ void press(int32_t code, int32_t symbol) {
 
 int32_t unicode_key_code(uint32_t unicode) {
     if (unicode < 128) return int32_t(unicode);
-    int32_t code = codepage_code_of(unicode);
+    int32_t code = unicode <= 0xFFFF ? codepage_code_of(uint16_t(unicode)) : -1;
     if (code >= 0) return code;
     if (unicode >= 0xFF01 && unicode <= 0xFF5E) return int32_t(unicode - 0xFEE0);
     if (unicode == 0x3000) return ' ';

@@ -7,8 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/host/alt_enter.h"
-#include "runtime/host/errors.h"
+#include "runtime/host/display.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/platform.h"
 #include "runtime/host/traps.h"
@@ -17,7 +16,7 @@
 #include "runtime/input/key_codes.h"
 #include "runtime/input/key_table.h"
 #include "runtime/input/keyboard.h"
-#include "runtime/screen/codepage.h"
+#include "runtime/screen/fonts.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
@@ -243,11 +242,11 @@ TEST_F(KeyboardTest, BreakEndsTheProgramOrReachesTheExitTrap) {
 }
 
 TEST_F(KeyboardTest, AltEnterReachesNeitherBuffer) {
-    int32_t before = alt_enter_count.load();
+    int32_t before = display.alt_enter_count.load();
     down(sym_lalt);
     tap(sym_return, "\r");
     up(sym_lalt);
-    EXPECT_EQ(alt_enter_count.load(), before + 1);
+    EXPECT_EQ(display.alt_enter_count.load(), before + 1);
     EXPECT_TRUE(buffer().empty());
     EXPECT_EQ(hits(), (std::vector<int32_t>{key_lalt, -key_lalt}));
     EXPECT_TRUE(scan_codes() == (std::vector<int>{56, 56 + 128}));
@@ -331,6 +330,7 @@ TEST_F(KeyboardTest, HeldKeysAnswerForTheirKeypadTwins) {
 }
 
 TEST_F(KeyboardTest, UnicodeCharactersMapThroughTheCodePage) {
+    fonts_init();
     tap(0, "\xC3\xA9");     // é, typed without a key
     tap(0, "\xEF\xBC\xA1"); // full-width A
     tap(0, "\xE3\x80\x80"); // ideographic space
@@ -449,22 +449,6 @@ TEST_F(KeyboardTest, ArbitraryEventTextNeverBreaksTheBuffers) {
     uint8_t head = mem_load8(0x41A), tail = mem_load8(0x41C);
     EXPECT_TRUE(head >= 30 && head <= 60 && head % 2 == 0);
     EXPECT_TRUE(tail >= 30 && tail <= 60 && tail % 2 == 0);
-}
-
-TEST(Codepage, MapsUnicodeToTheFirstCodeHoldingIt) {
-    EXPECT_EQ(codepage_code_of(0x00E9), 130);
-    EXPECT_EQ(codepage_code_of(0x263A), 1);
-    EXPECT_EQ(codepage_code_of(0x4E2D), -1);
-    EXPECT_EQ(codepage_get(127), 0x2302);
-    codepage_set(0x00E9, 20);
-    EXPECT_EQ(codepage_code_of(0x00E9), 20);
-    codepage_set(0x00B6, 20);
-    codepage_set(0x10000, 3);
-    EXPECT_EQ(errors.error_number, 5);
-    errors.error_number = 0;
-    EXPECT_EQ(codepage_get(256), 0);
-    EXPECT_EQ(errors.error_number, 5);
-    errors.error_number = 0;
 }
 
 } // namespace

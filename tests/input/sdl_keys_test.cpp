@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/host/alt_enter.h"
+#include "runtime/host/display.h"
 #include "runtime/host/errors.h"
 #include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
@@ -231,8 +231,9 @@ TEST(TypedKeys, CtrlPauseIsBreak) {
 TEST(TypedKeys, AltEnterReachesNeitherBuffer) {
     EXPECT_EXIT(run_host(
                     [](int) {
-                        for (int i = 0; i < 1000 && alt_enter_count.load() == 0; ++i) sleep_ms(2);
-                        require(alt_enter_count.load() == 1, "counted");
+                        for (int i = 0; i < 1000 && display.alt_enter_count.load() == 0; ++i)
+                            sleep_ms(2);
+                        require(display.alt_enter_count.load() == 1, "counted");
                         sleep_ms(100);
                         require(key_buffer_empty(), "not in the key buffer");
                         require(key_hits() == "100307 -100307 ", "not in the key-hit queue");
