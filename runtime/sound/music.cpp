@@ -135,15 +135,12 @@ bool read_variable(uint8_t type, uint32_t offset, int64_t& value) {
         double magnitude = std::ldexp(double(mantissa), std::max(exponent, 1) - 16383 - 63);
         return take_real(top & 0x8000 ? -magnitude : magnitude);
     }
-    default: { // an n-bit field in the low bits, signed when 128 is added
-        uint32_t n = (type & 0x7F) - 64;
-        uint64_t field = 0;
+    default: {                           // an n-bit field in the low bits, signed when 128 is added
+        uint32_t n = (type & 0x7F) - 64; // 1 to 56
+        uint64_t mask = (uint64_t{1} << n) - 1, field = 0;
         for (uint32_t i = 0; i < width; ++i) field |= uint64_t(bytes[i]) << (8 * i);
-        if (n < 64) field &= (uint64_t{1} << n) - 1;
-        if ((type & 0x80) && n < 64 && (field >> (n - 1)) & 1) {
-            uint64_t sign_extended = field | ~((uint64_t{1} << n) - 1);
-            return take_integer(int64_t(sign_extended));
-        }
+        field &= mask;
+        if ((type & 0x80) && (field >> (n - 1)) & 1) return take_integer(int64_t(field | ~mask));
         return take_integer(field);
     }
     }
@@ -261,67 +258,65 @@ class MusicScanner {
     }
 
     // The number given, within [low, high]; `fallback` when none was given (-1: required).
-    bool argument(int64_t low, int64_t high, int64_t fallback, int64_t& value) {
-        if (pending_.number_state == NumberState::none) {
+    static bool argument(const Pending& p, int64_t low, int64_t high, int64_t fallback,
+                         int64_t& value) {
+        if (p.number_state == NumberState::none) {
             value = fallback;
             return fallback >= 0;
         }
-        value = pending_.number;
+        value = p.number;
         return value >= low && value <= high;
     }
 
-    double base_seconds() const {
+    // The time of a note of length n (4 a quarter) at the tempo; 0 means the current length.
+    static double note_seconds(int64_t n) {
         const MusicSettings& settings = sound.music;
-        return (60 / settings.tempo) * (4.0 / settings.length);
+        return (60 / settings.tempo) * (4.0 / double(n == 0 ? settings.length : n));
     }
 
-    double dotted(double seconds) const {
-        // Each dot adds half of what the one before it added: d, 1.5 d, 1.75 d ...
-        return seconds * (2 - std::ldexp(1.0, -int32_t(std::min(pending_.dots, 1100u))));
+    // Each dot adds half of what the one before it added: d, 1.5 d, 1.75 d ...
+    static double dotted(double seconds, uint32_t dots) {
+        return seconds * (2 - std::ldexp(1.0, -int32_t(std::min(dots, 1100u))));
     }
 
+    // Carries out the pending command; `comma` when a comma ended it.
     bool complete(bool comma) {
         MusicSettings& settings = sound.music;
-        char command = pending_.command;
-        int64_t n = 0;
-        bool ok = true;
-        if (is_note(command)) {
-            ok = argument(0, 64, 0, n);
-            if (ok) {
-                double seconds =
-                    n == 0 ? base_seconds() : (60 / settings.tempo) * (4.0 / double(n));
-                int32_t index = semitone(command) + settings.octave * 12 - 33 + pending_.accidental;
-                ok = render_note(note_frequency(index), dotted(seconds), comma);
-            }
-        } else if (command == 'N') {
-            ok = argument(0, 84, -1, n) &&
-                 render_note(note_frequency(int32_t(n) - 33), dotted(base_seconds()), comma);
-        } else if (command == 'P') {
-            ok = argument(1, 64, 0, n);
-            if (ok) {
-                double seconds =
-                    n == 0 ? base_seconds() : (60 / settings.tempo) * (4.0 / double(n));
-                ok = render_pause(dotted(seconds), comma);
-            }
-        } else if (command == 'O') {
-            ok = argument(0, 6, -1, n);
-            if (ok) settings.octave = int32_t(n);
-        } else if (command == 'L') {
-            ok = argument(1, 64, -1, n);
-            if (ok) settings.length = int32_t(n);
-        } else if (command == 'T') {
-            ok = argument(32, 255, -1, n);
-            if (ok) settings.tempo = double(n);
-        } else if (command == 'V') {
-            ok = argument(0, 100, -1, n);
-            if (ok) settings.volume = int32_t(n);
-        } else if (command == '<') {
-            settings.octave = std::max(settings.octave - 1, 0);
-        } else if (command == '>') {
-            settings.octave = std::min(settings.octave + 1, 6);
-        }
+        Pending p = pending_;
         pending_ = Pending{};
-        return ok || fail(5);
+        int64_t n = 0;
+        switch (p.command) {
+        case 'N':
+            if (!argument(p, 0, 84, -1, n)) return fail(5);
+            return render_note(note_frequency(int32_t(n) - 33), dotted(note_seconds(0), p.dots),
+                               comma);
+        case 'P':
+            if (!argument(p, 1, 64, 0, n)) return fail(5);
+            return render_pause(dotted(note_seconds(n), p.dots), comma);
+        case 'O':
+            if (!argument(p, 0, 6, -1, n)) return fail(5);
+            settings.octave = int32_t(n);
+            return true;
+        case 'L':
+            if (!argument(p, 1, 64, -1, n)) return fail(5);
+            settings.length = int32_t(n);
+            return true;
+        case 'T':
+            if (!argument(p, 32, 255, -1, n)) return fail(5);
+            settings.tempo = double(n);
+            return true;
+        case 'V':
+            if (!argument(p, 0, 100, -1, n)) return fail(5);
+            settings.volume = int32_t(n);
+            return true;
+        case '<': settings.octave = std::max(settings.octave - 1, 0); return true;
+        case '>': settings.octave = std::min(settings.octave + 1, 6); return true;
+        default: { // a note letter
+            if (!argument(p, 0, 64, 0, n)) return fail(5);
+            int32_t index = semitone(p.command) + settings.octave * 12 - 33 + p.accidental;
+            return render_note(note_frequency(index), dotted(note_seconds(n), p.dots), comma);
+        }
+        }
     }
 
     bool render_note(double frequency_hz, double seconds, bool comma) {
@@ -378,7 +373,10 @@ class QueueOutput final : public MusicOutput {
 class BufferOutput final : public MusicOutput {
   public:
     bool part(SampleBuffer&& samples) override {
-        melody.insert(melody.end(), samples.begin(), samples.end());
+        if (melody.empty())
+            melody = std::move(samples);
+        else
+            melody.insert(melody.end(), samples.begin(), samples.end());
         return true;
     }
     void wait_mark() override {}

@@ -1,6 +1,7 @@
 // The sound table, the music stream and the sound-file operations on their handles.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <string>
 
@@ -467,7 +468,9 @@ void sound_balance(int32_t handle, double x, double y, double z) {
     if (error_pending()) return;
     Target t = resolve(handle, cap_vol);
     if (t.kind == Target::none) return;
-    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z)) {
+    // The place is kept in single precision; beyond its range there is no place.
+    auto fits = [](double v) { return std::abs(v) <= std::numeric_limits<float>::max(); };
+    if (!fits(x) || !fits(y) || !fits(z)) {
         raise_error(5);
         return;
     }
