@@ -1,0 +1,81 @@
+// The raw sample stream against the null mixer, whose pull runs the stream's callback as the
+// audio thread would.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/host/errors.h"
+#include "runtime/sound/sound.h"
+#include "runtime/sound/sound_state.h"
+
+namespace {
+
+// Frame k carries k in its left sample (and -k - 1 in its right one when stereo).
+void write_frames(int32_t& next, int32_t count, bool stereo) {
+    for (int32_t end = next + count; next < end; ++next) {
+        double value = (next % 30000 + 0.5) / 32768;
+        raw_frame(value, -value, stereo);
+    }
+}
+
+// Pulls `bytes` bytes and checks that they continue the frames from `expected` on; returns
+// how many frames were real before silence began.
+int32_t pull_and_check(int32_t bytes, int32_t& expected, bool stereo) {
+    std::vector<uint8_t> out = null_mixer_pull(bytes);
+    std::vector<int16_t> samples(out.size() / 2);
+    std::memcpy(samples.data(), out.data(), out.size());
+    int32_t frames = 0;
+    for (size_t i = 0; i < samples.size(); i += 2, ++frames) {
+        int16_t left = samples[i], right = samples[i + 1];
+        if (left == 0 && right == 0 && expected % 30000 != 0) break; // silence after the end
+        EXPECT_EQ(left, expected % 30000) << "frame " << expected;
+        EXPECT_EQ(right, stereo ? -left - 1 : left) << "frame " << expected;
+        ++expected;
+    }
+    for (size_t i = size_t(frames) * 2; i < samples.size(); ++i) EXPECT_EQ(samples[i], 0);
+    return frames;
+}
+
+} // namespace
+
+TEST(RawStream, StartsAfterAQuarterOfTheRingAndKeepsEveryFrameThroughGrowth) {
+    errors.error_number = 0;
+    int32_t written = 0, read = 0;
+    write_frames(written, 4000, true);
+    EXPECT_EQ(raw_queued_seconds(), 0); // 16,000 bytes: not playing yet
+    write_frames(written, 200, true);   // the 9th block of 512 frames makes 18,432 bytes
+    EXPECT_NEAR(raw_queued_seconds(), 4200 / 22050.0, 1e-9);
+    EXPECT_EQ(pull_and_check(4096, read, true), 1024);
+
+    // Far more than the first ring holds, with its read position inside it: it doubles,
+    // twice, and nothing is lost or reordered.
+    write_frames(written, 30000, true);
+    EXPECT_NEAR(raw_queued_seconds(), (written - read) / 22050.0, 1e-9);
+    while (written - read >= 1024) ASSERT_EQ(pull_and_check(4096, read, true), 1024);
+
+    // The rest is published only in whole blocks; after it comes silence, and the hook goes.
+    int32_t published = written / 512 * 512, remaining = published - read;
+    EXPECT_EQ(pull_and_check(4096, read, true), remaining);
+    EXPECT_EQ(read, published);
+    EXPECT_EQ(raw_queued_seconds(), 0);
+    EXPECT_EQ(null_mixer_events().back().call, MixerCall::unhook);
+
+    // Writing again starts a new ring, led by the frames that waited in the unfinished block.
+    write_frames(written, 8192, true);
+    EXPECT_EQ(pull_and_check(4096, read, true), 1024);
+}
+
+TEST(RawStream, ValuesClipAtFullScaleAndMonoSoundsOnBothSides) {
+    errors.error_number = 0;
+    for (int32_t i = 0; i < 4096; ++i) {
+        raw_frame(-5.0, 1.0, true);
+        raw_frame(5.0, -0.5, false);
+    }
+    std::vector<uint8_t> out = null_mixer_pull(65536);
+    std::vector<int16_t> samples(out.size() / 2);
+    std::memcpy(samples.data(), out.data(), out.size());
+    const int16_t pair[] = {-32768, 32767, 32767, 32767};
+    EXPECT_NE(std::search(samples.begin(), samples.end(), pair, pair + 4), samples.end());
+    EXPECT_EQ(sample_rate(), 22050);
+}
