@@ -9,6 +9,7 @@
 #include "runtime/host/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/text_output.h"
 
 namespace {
 
@@ -166,6 +167,7 @@ void rebuild_screen(int32_t mode, ImageHandle user_image) {
     select_page0_everywhere();
     screen.destination->draw_angle = 0;
     screen.destination->draw_scale = 1.0;
+    key_bar_redraw();
     display_invalidate();
 }
 
