@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "runtime/host/errors.h"
-#include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/traps.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"
 #include "runtime/screen/screen_mode.h"
+#include "runtime/sound/sound.h"
 #include "runtime/strings/rtstring.h"
 
 TextOutputState text_output;
@@ -148,10 +148,6 @@ void cursor_left(ImageRecord& image) {
     }
 }
 
-void bell() {
-    delay(250);
-}
-
 void print_on(ImageRecord& image, std::string_view text, bool newline) {
     if (image.wrap_pending && (!text.empty() || newline)) {
         image.wrap_pending = 0;
@@ -179,7 +175,7 @@ void print_on(ImageRecord& image, std::string_view text, bool newline) {
             image.cursor_row = image.print_top;
             break;
         case 9: wrapped_last = tab(image, more_follows); break;
-        case 7: bell(); break;
+        case 7: beep(); break;
         case 10:
         case 13: next_line(image); break;
         default: wrapped_last = print_glyph(image, code, more_follows); break;

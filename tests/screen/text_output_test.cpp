@@ -12,6 +12,7 @@
 #include "runtime/screen/palettes.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/screen/text_output.h"
+#include "runtime/sound/sound_state.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
@@ -178,6 +179,16 @@ TEST_F(TextOutput, ControlCodesMoveTheCursor) {
     EXPECT_EQ(row_text(12), "c");
     print("\x01\x1b\x08"); // codes that are not controls are glyphs
     EXPECT_EQ(row_text(12), "c\x01\x1b\x08");
+}
+
+TEST_F(TextOutput, BellQueuesATonePrintsNothing) {
+    int32_t queued = sound.queue.write_index.load();
+    uint32_t start = ticks_ms();
+    print("\a");
+    EXPECT_GE(ticks_ms() - start, 250u);
+    EXPECT_GT(sound.queue.write_index.load(), queued);
+    expect_cursor(1, 1);
+    EXPECT_EQ(row_text(1), "");
 }
 
 TEST_F(TextOutput, FormFeedClears) {
