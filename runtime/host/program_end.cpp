@@ -1,9 +1,9 @@
 #include "runtime/host/program_end.h"
 
-#include <cstdio>
-
 #include "runtime/host/host_state.h"
 #include "runtime/input/key_read.h"
+#include "runtime/screen/images.h"
+#include "runtime/screen/text_output.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
@@ -16,8 +16,12 @@ bool read_key_released(uint32_t mark) {
 
 void end_program() {
     host.exit_trap_enabled.store(0);
-    std::fputs("\nPress any key to continue", stdout);
-    std::fflush(stdout);
+    // The prompt goes on the last text row of the page shown, which alone scrolls.
+    select_destination(screen.display_handle);
+    auto rows = int32_t(text_rows(*screen.destination));
+    view_print(rows, rows, 3);
+    print_chars("", true);
+    print_chars("Press any key to continue", false);
 
     // Only a key pressed after the prompt is shown ends it.
     uint32_t mark = temp_mark();
