@@ -1,0 +1,49 @@
+// The runtime in a real window: a program's window appears with its caption, answers real
+// key presses, and closes the way a user closes it.
+#include <gtest/gtest.h>
+
+#include "screen_reader.h"
+#include "x_session.h"
+
+namespace {
+
+const std::vector<std::string> quiet_audio = {"SDL_AUDIODRIVER=dummy"};
+
+} // namespace
+
+TEST(DemoWindow, ShowsAnUntitledTextScreenAndEndsOnAKey) {
+    XSession x;
+    ASSERT_TRUE(x.ready());
+    pid_t pid = x.launch(DEMO_PROGRAM, quiet_audio);
+    unsigned long window = x.wait_window("Untitled", 5000);
+    ASSERT_NE(window, 0u);
+
+    Screenshot shot;
+    ASSERT_TRUE(x.capture(window, shot));
+    EXPECT_EQ(shot.width, 640);
+    EXPECT_EQ(shot.height, 400);
+    TextScreen screen;
+    ASSERT_TRUE(wait_for_text(x, window, "Press any key", 3000, screen));
+    EXPECT_EQ(screen.columns, 80);
+    EXPECT_EQ(screen.rows, 25);
+    EXPECT_EQ(screen.row_text(25), "Press any key to continue");
+    EXPECT_EQ(screen.at(25, 1).foreground, 7);
+    EXPECT_EQ(screen.at(25, 1).background, 0);
+
+    x.key(window, "space");
+    int code = -1;
+    ASSERT_TRUE(x.wait_exit(pid, 3000, code));
+    EXPECT_EQ(code, 0);
+}
+
+TEST(DemoWindow, ClosingTheWindowEndsTheProcessPromptly) {
+    XSession x;
+    ASSERT_TRUE(x.ready());
+    pid_t pid = x.launch(DEMO_PROGRAM, quiet_audio);
+    unsigned long window = x.wait_window("Untitled", 5000);
+    ASSERT_NE(window, 0u);
+    x.close_window(window);
+    int code = -1;
+    ASSERT_TRUE(x.wait_exit(pid, 500, code));
+    EXPECT_EQ(code, 0);
+}

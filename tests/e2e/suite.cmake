@@ -1,0 +1,6 @@
+# The real-window suite drives built programs inside a private X server.
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+target_link_libraries(test_${name} PRIVATE PkgConfig::X11)
+add_dependencies(test_${name} demo)
+target_compile_definitions(test_${name} PRIVATE
+  DEMO_PROGRAM="$<TARGET_FILE:demo>")
