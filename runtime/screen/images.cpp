@@ -6,6 +6,7 @@
 
 #include "runtime/host/display.h"
 #include "runtime/host/errors.h"
+#include "runtime/screen/drawing.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/palettes.h"
 
@@ -201,6 +202,8 @@ int32_t handle_release(ImageHandle handle) {
 
 ImageHandle image_create(uint8_t* memory, int32_t width, int32_t height, int32_t mode) {
     if (width < 1 || height < 1 || width > max_image_side || height > max_image_side) return 0;
+    // 32-bit drawing blends through tables that only these images need.
+    if (mode == 32 && !blend_tables_build()) return 0;
     ImageHandle handle = handle_alloc();
     if (!handle) return 0;
     ImageRecord& image = image_record(handle);
