@@ -35,16 +35,8 @@ ImageRecord* graphics_destination() {
     return nullptr;
 }
 
-size_t pixel_index(const ImageRecord& image, int32_t x, int32_t y) {
-    return size_t(y) * image.width + size_t(x);
-}
-
 bool in_image(const ImageRecord& image, int64_t x, int64_t y) {
     return x >= 0 && y >= 0 && x < image.width && y < image.height;
-}
-
-bool in_view(const ImageRecord& image, int64_t x, int64_t y) {
-    return x >= image.view_x1 && x <= image.view_x2 && y >= image.view_y1 && y <= image.view_y2;
 }
 
 uint32_t blend_average(uint32_t colour, uint32_t pixel) {
@@ -134,7 +126,7 @@ bool line_fit(double& ax, double& ay, double& bx, double& by) {
 bool clip_end(const ImageRecord& image, int64_t& ax, int64_t& ay, int64_t bx, int64_t by) {
     const int64_t vx1 = image.view_x1, vy1 = image.view_y1, vx2 = image.view_x2,
                   vy2 = image.view_y2;
-    if (in_view(image, ax, ay)) return true;
+    if (pixel_in_view(image, ax, ay)) return true;
     if (ax == bx && ay == by) return false;
     if ((ax < vx1 && bx < vx1) || (ax > vx2 && bx > vx2) || (ay < vy1 && by < vy1) ||
         (ay > vy2 && by > vy2))
@@ -309,7 +301,7 @@ class CirclePlotter {
 
   private:
     void point(int32_t x, int32_t y) const {
-        if (in_view(image_, x, y)) pen_.put(pixel_index(image_, x, y));
+        if (pixel_in_view(image_, x, y)) pen_.put(pixel_index(image_, x, y));
     }
 
     ImageRecord& image_;
@@ -457,7 +449,7 @@ void pixel_write(int32_t x, int32_t y, uint32_t colour) {
 
 void pixel_plot(int32_t x, int32_t y, uint32_t colour) {
     ImageRecord& image = destination();
-    if (in_view(image, x, y)) Pen(image, colour).put(pixel_index(image, x, y));
+    if (pixel_in_view(image, x, y)) Pen(image, colour).put(pixel_index(image, x, y));
 }
 
 void box_fill(float x1, float y1, float x2, float y2, uint32_t colour) {

@@ -7,7 +7,7 @@
 //               and does nothing while an error is pending)
 //   pixels      pixel_write, pixel_plot, box_fill, box_fill_pixels, line_plain, line_styled
 //               (building blocks on a graphics destination; no error checks)
-//   mapping     pixel_x, pixel_y, pixel_clamp
+//   mapping     pixel_x, pixel_y, pixel_clamp, pixel_in_view, pixel_index
 //   blending    blend_tables_build, Pen
 //
 // Pixel coordinates grow right and down from the image's top-left corner. The view is the
@@ -17,7 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 
-struct ImageRecord;
+#include "runtime/screen/image_record.h"
 
 struct DrawingState {
     // 32-bit blending, built once with the first 32-bit image: blend[a][s][d] is the component
@@ -56,6 +56,13 @@ double pixel_x(const ImageRecord& image, float x);
 double pixel_y(const ImageRecord& image, float y);
 // A pixel coordinate limited to +-2^30, which lies outside every image; NaN goes to -2^30.
 int32_t pixel_clamp(double pixel);
+
+inline bool pixel_in_view(const ImageRecord& image, int64_t x, int64_t y) {
+    return x >= image.view_x1 && x <= image.view_x2 && y >= image.view_y1 && y <= image.view_y2;
+}
+inline size_t pixel_index(const ImageRecord& image, int32_t x, int32_t y) {
+    return size_t(y) * image.width + size_t(x);
+}
 
 // The pixel write (no view test): pixels outside the image are skipped.
 void pixel_write(int32_t x, int32_t y, uint32_t colour);

@@ -1,0 +1,195 @@
+#include "runtime/screen/points.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "runtime/host/errors.h"
+#include "runtime/screen/drawing.h"
+#include "runtime/screen/images.h"
+
+FloodFillState flood_fill_state;
+
+namespace {
+
+using WaveEntry = FloodFillState::WaveEntry;
+using Wave = FloodFillState::Wave;
+
+constexpr size_t visited_map_minimum = 640 * 480;
+constexpr size_t wave_minimum = 65536;
+// The fill's lists cannot grow: "Out of memory" ("Critical Error #15").
+constexpr int32_t fill_memory_error = 515;
+
+// The direction bits. A pixel reached by going one way looks on in all but the way back.
+constexpr uint8_t left = 1, right = 2, up = 4, down = 8;
+constexpr uint8_t all_directions = left | right | up | down;
+constexpr uint8_t all_but_left = all_directions & ~left, all_but_right = all_directions & ~right;
+constexpr uint8_t all_but_up = all_directions & ~up, all_but_down = all_directions & ~down;
+
+ImageRecord* graphics_destination() {
+    ImageRecord& image = *screen.destination;
+    if (!image.text_page) return &image;
+    raise_error(5);
+    return nullptr;
+}
+
+// Makes the point (plus the last point when relative) the last point.
+void move_last_point(ImageRecord& image, float& x, float& y, bool relative) {
+    if (relative) {
+        x += image.last_x;
+        y += image.last_y;
+    }
+    image.last_x = x;
+    image.last_y = y;
+}
+
+void point_draw(float x, float y, uint32_t colour, bool relative) {
+    ImageRecord& image = *screen.destination;
+    move_last_point(image, x, y, relative);
+    image.draw_colour = colour;
+    pixel_plot(pixel_clamp(pixel_x(image, x)), pixel_clamp(pixel_y(image, y)), colour);
+}
+
+uint32_t pixel_value(const ImageRecord& image, size_t index) {
+    return image.bytes_per_pixel == 1 ? pixel8_load(image, index) : pixel32_load(image, index);
+}
+
+bool visited_map_fit(size_t pixels) {
+    FloodFillState& state = flood_fill_state;
+    if (state.visited_size >= pixels) return true;
+    const size_t size = std::max(pixels, visited_map_minimum);
+    auto* map = static_cast<uint8_t*>(std::calloc(size, 1));
+    if (!map) {
+        raise_error(fill_memory_error);
+        return false;
+    }
+    std::free(state.visited_map);
+    state.visited_map = map;
+    state.visited_size = size;
+    return true;
+}
+
+bool wave_push(Wave& wave, WaveEntry entry) {
+    if (wave.count == wave.capacity) {
+        const size_t capacity = std::max(wave.capacity * 2, wave_minimum);
+        auto* entries =
+            static_cast<WaveEntry*>(std::realloc(wave.entries, capacity * sizeof(WaveEntry)));
+        if (!entries) {
+            raise_error(fill_memory_error);
+            return false;
+        }
+        wave.entries = entries;
+        wave.capacity = capacity;
+    }
+    wave.entries[wave.count++] = entry;
+    return true;
+}
+
+// Spreads the fill from a painted start pixel, one wave of neighbours at a time. Every pixel
+// is looked at once (the visited map); border pixels stop the fill, all others are painted,
+// those in the paint colour too. False when the waves cannot grow.
+bool spread(ImageRecord& image, const Pen& pen, uint32_t border, int32_t x, int32_t y) {
+    FloodFillState& state = flood_fill_state;
+    uint8_t* visited = state.visited_map;
+    state.next.count = 0;
+    // Paints and queues a neighbour that is neither visited nor border-coloured.
+    auto visit = [&](int32_t nx, int32_t ny, uint8_t directions) {
+        const size_t index = pixel_index(image, nx, ny);
+        if (visited[index]) return true;
+        visited[index] = 1;
+        if (pixel_value(image, index) == border) return true;
+        pen.put(index);
+        return wave_push(state.next, {uint16_t(nx), uint16_t(ny), directions});
+    };
+    if (!visit(x, y, all_directions)) return false;
+    const int32_t vx1 = image.view_x1, vy1 = image.view_y1;
+    const int32_t vx2 = image.view_x2, vy2 = image.view_y2;
+    while (state.next.count > 0) {
+        std::swap(state.current, state.next);
+        state.next.count = 0;
+        for (size_t i = 0; i < state.current.count; ++i) {
+            const WaveEntry e = state.current.entries[i];
+            if ((e.directions & left) && e.x > vx1 && !visit(e.x - 1, e.y, all_but_right))
+                return false;
+            if ((e.directions & right) && e.x < vx2 && !visit(e.x + 1, e.y, all_but_left))
+                return false;
+            if ((e.directions & up) && e.y > vy1 && !visit(e.x, e.y - 1, all_but_down))
+                return false;
+            if ((e.directions & down) && e.y < vy2 && !visit(e.x, e.y + 1, all_but_up))
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void point_set(float x, float y, uint32_t colour, int32_t given) {
+    if (error_pending()) return;
+    ImageRecord* image = graphics_destination();
+    if (!image) return;
+    point_draw(x, y, given & 2 ? colour : uint32_t(image->foreground), given & 1);
+}
+
+void point_reset(float x, float y, uint32_t colour, int32_t given) {
+    if (error_pending()) return;
+    ImageRecord* image = graphics_destination();
+    if (!image) return;
+    point_draw(x, y, given & 2 ? colour : image->background, given & 1);
+}
+
+double point_read(float x, float y, bool coordinates_given) {
+    if (error_pending()) return 0;
+    if (coordinates_given) {
+        const ImageRecord& image = *screen.source;
+        if (image.text_page) {
+            raise_error(5);
+            return 0;
+        }
+        const int32_t px = pixel_clamp(pixel_x(image, x)), py = pixel_clamp(pixel_y(image, y));
+        if (!pixel_in_view(image, px, py)) return -1;
+        const uint32_t value = pixel_value(image, pixel_index(image, px, py));
+        return image.bytes_per_pixel == 1 ? value & image.colour_mask : value;
+    }
+    const ImageRecord* image = graphics_destination();
+    if (!image) return 0;
+    const bool window = image->coord_mode == 2;
+    if (x == 0)
+        return std::nearbyint(window ? image->last_x * image->scale_x + image->offset_x
+                                     : image->last_x);
+    if (x == 1)
+        return std::nearbyint(window ? image->last_y * image->scale_y + image->offset_y
+                                     : image->last_y);
+    if (x == 2) return image->last_x;
+    if (x == 3) return image->last_y;
+    raise_error(5);
+    return 0;
+}
+
+void flood_fill(float x, float y, uint32_t paint, uint32_t border,
+                [[maybe_unused]] int32_t reserved, int32_t given) {
+    if (error_pending()) return;
+    ImageRecord* image = graphics_destination();
+    if (!image) return;
+    if (given & 8) {
+        raise_error(5);
+        return;
+    }
+    if (!(given & 2)) paint = uint32_t(image->foreground);
+    if (!(given & 4)) border = paint;
+    if (image->bytes_per_pixel == 1) {
+        paint &= image->colour_mask;
+        border &= image->colour_mask;
+    }
+    image->draw_colour = paint;
+    move_last_point(*image, x, y, given & 1);
+    const int32_t px = pixel_clamp(pixel_x(*image, x)), py = pixel_clamp(pixel_y(*image, y));
+    if (!pixel_in_view(*image, px, py)) return;
+    if (pixel_value(*image, pixel_index(*image, px, py)) == border) return;
+    const size_t pixels = size_t(image->width) * image->height;
+    if (!visited_map_fit(pixels)) return;
+    spread(*image, Pen(*image, paint), border, px, py);
+    std::memset(flood_fill_state.visited_map, 0, pixels);
+}
