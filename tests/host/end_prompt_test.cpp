@@ -18,14 +18,6 @@ namespace {
 
 constexpr char prompt[] = "Press any key to continue";
 
-HostEvent typed_key(char c) {
-    HostEvent event{};
-    event.type = HostEventType::key_down;
-    event.sym = c;
-    event.text[0] = c;
-    return event;
-}
-
 // Driver thread: the characters of a row of the page shown.
 std::string shown_row(uint32_t row) {
     const ImageRecord& page = *screen.display_page.load(std::memory_order_acquire);

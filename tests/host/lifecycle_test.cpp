@@ -13,20 +13,6 @@ using testing::ExitedWithCode;
 
 namespace {
 
-HostEvent typed_key(char c) {
-    HostEvent event{};
-    event.type = HostEventType::key_down;
-    event.sym = c;
-    event.text[0] = c;
-    return event;
-}
-
-HostEvent quit_event() {
-    HostEvent event{};
-    event.type = HostEventType::quit;
-    return event;
-}
-
 } // namespace
 
 TEST(CommandLine, JoinsArgumentsWithSingleSpaces) {

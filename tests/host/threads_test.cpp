@@ -24,13 +24,6 @@ DialogAnswer answer_yes(const char*, const char*, DialogButtons) {
     return DialogAnswer::yes;
 }
 
-HostEvent typed_key(char c) {
-    HostEvent event{};
-    event.type = HostEventType::key_down;
-    event.text[0] = c;
-    return event;
-}
-
 std::atomic<int> timer_firings;
 void count_firing(uint64_t) {
     ++timer_firings;

@@ -32,3 +32,17 @@ void push_sdl_quit() {
     event.type = SDL_QUIT;
     SDL_PushEvent(&event);
 }
+
+HostEvent typed_key(char c) {
+    HostEvent event{};
+    event.type = HostEventType::key_down;
+    event.sym = c;
+    event.text[0] = c;
+    return event;
+}
+
+HostEvent quit_event() {
+    HostEvent event{};
+    event.type = HostEventType::quit;
+    return event;
+}

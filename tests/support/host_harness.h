@@ -15,5 +15,9 @@
 // Ends the child with `code` when `condition` fails, naming the failed check on stderr.
 void require(bool condition, const char* what, int code = 3);
 
+// Events for the headless platform: a key that types `c`, and the window's close.
+HostEvent typed_key(char c);
+HostEvent quit_event();
+
 // Pushes a window-close request into the SDL event queue (any thread).
 void push_sdl_quit();
