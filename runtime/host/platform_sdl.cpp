@@ -44,6 +44,10 @@ void close_dialog_helpers() {
 class SdlPlatform final : public Platform {
   public:
     bool init(std::string& error) override {
+        // The window surface is meant: left alone, the window system backs it with a GL
+        // texture, whose context costs most of the start-up time, tens of megabytes and a
+        // processor share at every frame, for frames shown pixel for pixel anyway.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_AUDIO | SDL_INIT_VIDEO) != 0) {
             error = SDL_GetError();
             return false;
