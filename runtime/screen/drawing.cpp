@@ -231,6 +231,12 @@ void window_transform(ImageRecord& image, float left, float top, float right, fl
     image.window_y2 = bottom;
 }
 
+// A pixel coordinate in window units. A view one pixel across maps the whole window onto one
+// pixel (scale 0): that pixel stands for the window's edge.
+float window_units(float pixel, float offset, float scale, float edge) {
+    return scale != 0 ? (pixel - offset) / scale : edge;
+}
+
 bool view_is_whole_image(const ImageRecord& image) {
     return image.view_x1 == 0 && image.view_y1 == 0 && image.view_x2 == image.width - 1 &&
            image.view_y2 == image.height - 1 && image.view_origin_x == 0 &&
@@ -661,8 +667,8 @@ void window_set(float x1, float y1, float x2, float y2, int32_t given) {
         if (!identity) {
             window_transform(*image, left, top, right, bottom);
             image->coord_mode = 2;
-            image->last_x = (last_x - image->offset_x) / image->scale_x;
-            image->last_y = (last_y - image->offset_y) / image->scale_y;
+            image->last_x = window_units(last_x, image->offset_x, image->scale_x, left);
+            image->last_y = window_units(last_y, image->offset_y, image->scale_y, top);
             return;
         }
     }

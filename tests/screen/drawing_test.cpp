@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <map>
 #include <numbers>
 #include <set>
@@ -160,6 +161,15 @@ TEST_F(Drawing, FarAwayAndBrokenCoordinatesClipSafely) {
     line(-5, -5, -1, 300); // wholly left of the page
     EXPECT_EQ(count_set(), 0u);
     EXPECT_EQ(take_error(), 0);
+}
+
+TEST_F(Drawing, LongLinesEndOnTheirEnds) {
+    // Stepping y in single precision drifts by more than half a pixel on this line; held
+    // between the ends, its last pixel stays on the image's last row instead of below it.
+    set_dest(image_new(5986, 2997, 13, true));
+    line(29, 2018, 5985, 2996);
+    EXPECT_EQ(at(5985, 2996), 1u);
+    EXPECT_EQ(count_set(), 5957u);
 }
 
 TEST_F(Drawing, EveryStatementRefusesTextPagesAndWaitsOutAPendingError) {
@@ -433,12 +443,22 @@ TEST_F(Drawing, IdentityAndBrokenWindows) {
     EXPECT_EQ(dest().coord_mode, 1) << "the view stays";
     EXPECT_EQ(dest().scale_x, 1);
     EXPECT_EQ(dest().window_x2, 319);
+    // A view one pixel wide takes the whole window's width.
+    view_set(30, 0, 30, 199, 0, 0, 1);
+    window_set(-5, 0, 5, 10, 1 | 2);
+    EXPECT_EQ(dest().last_x, -5);
+    line(-5, 0, 5, 10);
+    EXPECT_EQ(span().x1, 30);
+    EXPECT_EQ(span().x2, 30);
 }
 
 // ---- Pixel writes and 32-bit blending -----------------------------------------------------
 
 TEST_F(Drawing, BlendTablesComeWithTheFirst32BitImage) {
-    EXPECT_EQ(drawing.blend_tables.blend, nullptr);
+    // As in a fresh process (the set-up released every image).
+    std::free(drawing.blend_tables.blend);
+    std::free(drawing.blend_tables.alpha);
+    drawing.blend_tables = {};
     image_new(8, 8, 13, true);
     EXPECT_EQ(drawing.blend_tables.blend, nullptr);
     image_new(8, 8, 32, true);
