@@ -71,57 +71,63 @@ bool visited_map_fit(size_t pixels) {
     return true;
 }
 
-bool wave_push(Wave& wave, WaveEntry entry) {
-    if (wave.count == wave.capacity) {
-        const size_t capacity = std::max(wave.capacity * 2, wave_minimum);
-        auto* entries =
-            static_cast<WaveEntry*>(std::realloc(wave.entries, capacity * sizeof(WaveEntry)));
-        if (!entries) {
-            raise_error(fill_memory_error);
-            return false;
-        }
-        wave.entries = entries;
-        wave.capacity = capacity;
+// The wave with twice the room (at least the minimum); unchanged when memory runs out. Taken
+// and given back by value, so that the fill's loop can keep its wave in registers.
+[[gnu::noinline]] Wave wave_grown(Wave wave) {
+    const size_t capacity = std::max(wave.capacity * 2, wave_minimum);
+    auto* entries =
+        static_cast<WaveEntry*>(std::realloc(wave.entries, capacity * sizeof(WaveEntry)));
+    if (!entries) {
+        raise_error(fill_memory_error);
+        return wave;
     }
-    wave.entries[wave.count++] = entry;
-    return true;
+    return {entries, wave.count, capacity};
 }
 
-// Spreads the fill from a painted start pixel, one wave of neighbours at a time. Every pixel
-// is looked at once (the visited map); border pixels stop the fill, all others are painted,
-// those in the paint colour too. False when the waves cannot grow.
-bool spread(ImageRecord& image, const Pen& pen, uint32_t border, int32_t x, int32_t y) {
+// Spreads the fill from the start pixel, one wave of neighbours at a time. Every pixel is
+// looked at once (the visited map); border pixels stop the fill, all others are painted,
+// those in the paint colour too. `Pixel` is the image's pixel type, `paint` paints one pixel.
+// False when a wave cannot grow.
+template <class Pixel, class Paint>
+bool spread(const ImageRecord& image, Pixel border, const Paint& paint, int32_t x, int32_t y) {
     FloodFillState& state = flood_fill_state;
-    uint8_t* visited = state.visited_map;
-    state.next.count = 0;
-    // Paints and queues a neighbour that is neither visited nor border-coloured.
-    auto visit = [&](int32_t nx, int32_t ny, uint8_t directions) {
-        const size_t index = pixel_index(image, nx, ny);
-        if (visited[index]) return true;
-        visited[index] = 1;
-        if (pixel_value(image, index) == border) return true;
-        pen.put(index);
-        return wave_push(state.next, {uint16_t(nx), uint16_t(ny), directions});
-    };
-    if (!visit(x, y, all_directions)) return false;
+    uint8_t* const visited = state.visited_map;
+    const uint8_t* const pixels = image.pixels;
+    const size_t width = image.width;
     const int32_t vx1 = image.view_x1, vy1 = image.view_y1;
     const int32_t vx2 = image.view_x2, vy2 = image.view_y2;
-    while (state.next.count > 0) {
-        std::swap(state.current, state.next);
-        state.next.count = 0;
-        for (size_t i = 0; i < state.current.count; ++i) {
-            const WaveEntry e = state.current.entries[i];
-            if ((e.directions & left) && e.x > vx1 && !visit(e.x - 1, e.y, all_but_right))
-                return false;
-            if ((e.directions & right) && e.x < vx2 && !visit(e.x + 1, e.y, all_but_left))
-                return false;
-            if ((e.directions & up) && e.y > vy1 && !visit(e.x, e.y - 1, all_but_down))
-                return false;
-            if ((e.directions & down) && e.y < vy2 && !visit(e.x, e.y + 1, all_but_up))
-                return false;
+    Wave current = state.current, next = state.next;
+    next.count = 0;
+    // Paints and queues a neighbour that is neither visited nor border-coloured.
+    auto visit = [&](int32_t nx, int32_t ny, uint8_t directions) {
+        const size_t index = size_t(ny) * width + size_t(nx);
+        if (visited[index]) return true;
+        visited[index] = 1;
+        if (image_memory::load<Pixel>(pixels, index) == border) return true;
+        paint(index);
+        if (next.count == next.capacity) {
+            next = wave_grown(next);
+            if (next.count == next.capacity) return false;
+        }
+        next.entries[next.count++] = {uint16_t(nx), uint16_t(ny), directions};
+        return true;
+    };
+    bool ok = visit(x, y, all_directions);
+    while (ok && next.count > 0) {
+        std::swap(current, next);
+        next.count = 0;
+        for (size_t i = 0; ok && i < current.count; ++i) {
+            const WaveEntry e = current.entries[i];
+            ok = (!(e.directions & left) || e.x <= vx1 || visit(e.x - 1, e.y, all_but_right)) &&
+                 (!(e.directions & right) || e.x >= vx2 || visit(e.x + 1, e.y, all_but_left)) &&
+                 (!(e.directions & up) || e.y <= vy1 || visit(e.x, e.y - 1, all_but_down)) &&
+                 (!(e.directions & down) || e.y >= vy2 || visit(e.x, e.y + 1, all_but_up));
         }
     }
-    return true;
+    // The lists stay for the next fill, grown as they are.
+    state.current = current;
+    state.next = next;
+    return ok;
 }
 
 } // namespace
@@ -190,6 +196,16 @@ void flood_fill(float x, float y, uint32_t paint, uint32_t border,
     if (pixel_value(*image, pixel_index(*image, px, py)) == border) return;
     const size_t pixels = size_t(image->width) * image->height;
     if (!visited_map_fit(pixels)) return;
-    spread(*image, Pen(*image, paint), border, px, py);
+    if (image->bytes_per_pixel == 1) {
+        uint8_t* const pixels = image->pixels;
+        const auto value = uint8_t(paint);
+        spread(
+            *image, uint8_t(border),
+            [=](size_t index) { image_memory::store<uint8_t>(pixels, index, value); }, px, py);
+    } else {
+        const Pen pen(*image, paint);
+        spread(
+            *image, border, [&](size_t index) { pen.put(index); }, px, py);
+    }
     std::memset(flood_fill_state.visited_map, 0, pixels);
 }
