@@ -203,7 +203,6 @@ InputFieldValue float_value(std::string_view field, uint32_t type) {
     std::string text(field);
     for (char& c : text)
         if (c == 'D' || c == 'd') c = 'E';
-    result.valid = true;
     if (bits == 32) {
         result.single = strtof_l(text.c_str(), nullptr, c_locale());
         result.valid = std::isfinite(result.single);
