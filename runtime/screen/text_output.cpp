@@ -1,6 +1,5 @@
 #include "runtime/screen/text_output.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include "runtime/host/errors.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/traps.h"
+#include "runtime/screen/drawing.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"
@@ -40,13 +40,6 @@ size_t text_row_elements(const ImageRecord& image) {
     return image.text_page ? image.width : size_t(image.width) * text_row_height(image.font);
 }
 
-void glyph_pixel(ImageRecord& image, size_t index, uint32_t colour) {
-    if (image.bytes_per_pixel == 1)
-        pixel8_store(image, index, uint8_t(colour & image.colour_mask));
-    else
-        pixel32_store(image, index, colour);
-}
-
 // Draws `code` in the cell at (row, col), 1-based; cells outside the grid are skipped.
 void draw_glyph(ImageRecord& image, uint32_t row, uint32_t col, uint8_t code, int32_t foreground,
                 uint32_t background) {
@@ -62,13 +55,14 @@ void draw_glyph(ImageRecord& image, uint32_t row, uint32_t col, uint8_t code, in
     size_t y0 = size_t(row - 1) * text_row_height(image.font);
     const uint8_t* glyph = glyphs.first + size_t(code) * glyphs.glyph_stride;
     bool draw_set = image.print_mode != 2, draw_clear = image.print_mode != 1;
+    Pen set_pen(image, uint32_t(foreground)), clear_pen(image, background);
     for (uint32_t r = 0; r < glyphs.rows; ++r) {
         size_t line = (y0 + r) * image.width + x0;
         for (uint32_t x = 0; x < 8; ++x) {
             bool set = glyph[r * 8 + x] != 0;
             if (set ? !draw_set : !draw_clear) continue;
-            uint32_t colour = set ? uint32_t(foreground) : background;
-            for (uint32_t d = 0; d < repeat; ++d) glyph_pixel(image, line + x * repeat + d, colour);
+            const Pen& pen = set ? set_pen : clear_pen;
+            for (uint32_t d = 0; d < repeat; ++d) pen.put(line + x * repeat + d);
         }
     }
 }
@@ -199,15 +193,13 @@ void grow_screen() {
     screen.destination->background = background;
 }
 
-void fill_rectangle(ImageRecord& image, int32_t x1, int32_t y1, int32_t x2, int32_t y2,
-                    uint32_t colour) {
-    x1 = std::max(x1, 0);
-    y1 = std::max(y1, 0);
-    x2 = std::min(x2, int32_t(image.width) - 1);
-    y2 = std::min(y2, int32_t(image.height) - 1);
-    if (image.bytes_per_pixel == 1) colour &= image.colour_mask;
-    for (int32_t y = y1; y <= y2 && x1 <= x2; ++y)
-        pixels_fill(image, size_t(y) * image.width + size_t(x1), size_t(x2 - x1 + 1), colour);
+// A clearing fill of the destination replaces pixels, whatever their blending.
+void clear_rectangle(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colour) {
+    ImageRecord& image = *screen.destination;
+    uint8_t no_blend = image.no_blend;
+    image.no_blend = 1;
+    box_fill_pixels(x1, y1, x2, y2, colour);
+    image.no_blend = no_blend;
 }
 
 // The last point goes to the centre of the view, in program coordinates.
@@ -508,9 +500,9 @@ void cls(int32_t type, uint32_t fill, int32_t given) {
         return;
     }
     if (type_given && type == 0)
-        fill_rectangle(image, 0, 0, image.width - 1, image.height - 1, fill);
+        clear_rectangle(0, 0, image.width - 1, image.height - 1, fill);
     else
-        fill_rectangle(image, image.view_x1, image.view_y1, image.view_x2, image.view_y2, fill);
+        clear_rectangle(image.view_x1, image.view_y1, image.view_x2, image.view_y2, fill);
     centre_last_point(image);
     key_bar_redraw();
 }

@@ -441,6 +441,19 @@ TEST_F(TextOutput, GraphicsScrollMovesPixelRows) {
     for (uint32_t x = 0; x < 8; ++x) ASSERT_EQ(pixel(x, 192), glyph_z[x] ? 15 : 9);
 }
 
+TEST_F(TextOutput, GlyphsBlendOn32BitImagesAndClearingReplaces) {
+    set_dest(image_new(64, 32, 32, true));
+    cls(0, 0xFF0000FF, 3);
+    EXPECT_EQ(pixel32_load(dest(), 0), 0xFF0000FFu);
+    color(0x80FF0000, 0x00000000, 0, 3); // half-transparent red on a transparent background
+    print("\xdb");                       // the full block: every pixel set
+    uint32_t blended = pixel32_load(dest(), 0);
+    EXPECT_EQ(blended & 0xFFFFFF, 0x7F007Fu);
+    EXPECT_EQ(pixel32_load(dest(), 8), 0xFF0000FFu); // the next cell is untouched
+    cls(0, 0x00000000, 3);                           // a transparent fill still replaces
+    EXPECT_EQ(pixel32_load(dest(), 0), 0u);
+}
+
 TEST_F(TextOutput, PrintModesOnTextPages) {
     print_mode_set(1, 0, false);
     EXPECT_EQ(print_mode_get(0, false), 3);
