@@ -1,6 +1,9 @@
 // The INPUT statement in a running host: keys typed in the window reach the variable.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+
 #include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/line_editor.h"
@@ -13,16 +16,12 @@ using testing::ExitedWithCode;
 
 namespace {
 
-void press(int32_t sym, char text) {
-    HostEvent down{};
-    down.type = HostEventType::key_down;
-    down.sym = sym;
-    down.text[0] = text;
-    null_platform_push(down);
-    HostEvent up = down;
-    up.type = HostEventType::key_up;
-    up.text[0] = 0;
-    null_platform_push(up);
+// A key without a character: the cursor key up.
+HostEvent cursor_up() {
+    HostEvent event{};
+    event.type = HostEventType::key_down;
+    event.sym = 273;
+    return event;
 }
 
 } // namespace
@@ -50,13 +49,11 @@ TEST(LineEditorHost, TypedKeysReachTheVariable) {
                     null_platform(),
                     [] {
                         sleep_ms(50);
-                        press('1', '1');
-                        press('x', 'x'); // refused
-                        press(273, 0);   // cursor up: passed over
-                        press('2', '2');
-                        press(8, '\b'); // Backspace
-                        press('5', '5');
-                        press(13, '\r');
+                        for (char key : std::string_view("1x")) // x is refused
+                            null_platform_push(typed_key(key));
+                        null_platform_push(cursor_up()); // passed over
+                        for (char key : std::string_view("2\b5\r"))
+                            null_platform_push(typed_key(key));
                     }),
                 ExitedWithCode(0), "");
 }
