@@ -27,14 +27,6 @@ ImageRecord& destination() {
     return *screen.destination;
 }
 
-// The destination of a drawing statement; null (error 5) for a text page.
-ImageRecord* graphics_destination() {
-    ImageRecord& image = destination();
-    if (!image.text_page) return &image;
-    raise_error(5);
-    return nullptr;
-}
-
 bool in_image(const ImageRecord& image, int64_t x, int64_t y) {
     return x >= 0 && y >= 0 && x < image.width && y < image.height;
 }
@@ -425,6 +417,13 @@ void Pen::put_row(size_t first, size_t count) const {
         break;
     case Kind::none: break;
     }
+}
+
+ImageRecord* graphics_destination() {
+    ImageRecord& image = destination();
+    if (!image.text_page) return &image;
+    raise_error(5);
+    return nullptr;
 }
 
 // ---- Mapping ------------------------------------------------------------------------------

@@ -7,7 +7,7 @@
 //               and does nothing while an error is pending)
 //   pixels      pixel_write, pixel_plot, box_fill, box_fill_pixels, line_plain, line_styled
 //               (building blocks on a graphics destination; no error checks)
-//   mapping     pixel_x, pixel_y, pixel_clamp, pixel_in_view, pixel_index
+//   mapping     graphics_destination, pixel_x, pixel_y, pixel_clamp, pixel_in_view, pixel_index
 //   blending    blend_tables_build, Pen
 //
 // Pixel coordinates grow right and down from the image's top-left corner. The view is the
@@ -49,6 +49,9 @@ class Pen {
     uint32_t value_;
     Kind kind_;
 };
+
+// The destination of a drawing statement; null (error 5) when it is a text page.
+ImageRecord* graphics_destination();
 
 // Program coordinates to pixels, rounded half to even (unbounded: huge or not finite for
 // far-away or broken coordinates).

@@ -28,13 +28,6 @@ constexpr uint8_t all_directions = left | right | up | down;
 constexpr uint8_t all_but_left = all_directions & ~left, all_but_right = all_directions & ~right;
 constexpr uint8_t all_but_up = all_directions & ~up, all_but_down = all_directions & ~down;
 
-ImageRecord* graphics_destination() {
-    ImageRecord& image = *screen.destination;
-    if (!image.text_page) return &image;
-    raise_error(5);
-    return nullptr;
-}
-
 // Makes the point (plus the last point when relative) the last point.
 void move_last_point(ImageRecord& image, float& x, float& y, bool relative) {
     if (relative) {
@@ -194,8 +187,8 @@ void flood_fill(float x, float y, uint32_t paint, uint32_t border,
     const int32_t px = pixel_clamp(pixel_x(*image, x)), py = pixel_clamp(pixel_y(*image, y));
     if (!pixel_in_view(*image, px, py)) return;
     if (pixel_value(*image, pixel_index(*image, px, py)) == border) return;
-    const size_t pixels = size_t(image->width) * image->height;
-    if (!visited_map_fit(pixels)) return;
+    const size_t pixel_count = size_t(image->width) * image->height;
+    if (!visited_map_fit(pixel_count)) return;
     if (image->bytes_per_pixel == 1) {
         uint8_t* const pixels = image->pixels;
         const auto value = uint8_t(paint);
@@ -207,5 +200,5 @@ void flood_fill(float x, float y, uint32_t paint, uint32_t border,
         spread(
             *image, border, [&](size_t index) { pen.put(index); }, px, py);
     }
-    std::memset(flood_fill_state.visited_map, 0, pixels);
+    std::memset(flood_fill_state.visited_map, 0, pixel_count);
 }
