@@ -5,6 +5,7 @@
 #include "runtime/host/errors.h"
 #include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
+#include "runtime/input/ime_bridge.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"
@@ -256,6 +257,19 @@ bool draw_text_page(const ImageRecord& page) {
     return drew;
 }
 
+// The composition being typed lies over the window's top-right corner; one wider than the
+// window shows its end, where the caret usually is.
+bool lay_composition() {
+    const ImeSurface* composition = ime_surface_for_display();
+    if (!composition) return false;
+    int32_t width = std::min(composition->ime_text_width, display.window_w);
+    int32_t skip = composition->ime_text_width - width;
+    int32_t rows = std::min(ime_surface_height, display.window_h);
+    for (int32_t y = 0; y < rows; ++y)
+        std::copy_n(&composition->pixels[y][skip], width, window_at(display.window_w - width, y));
+    return true;
+}
+
 bool refresh_elsewhere() {
     return host.threads_running.load() != 0 && host.autodisplay.load() != 0;
 }
@@ -300,6 +314,11 @@ bool display_render(uint32_t now_ms) {
     else
         drew = draw_palette_page(*page, now_ms);
     if (drew) display.frame_valid.store(1);
+    if (lay_composition()) {
+        // Under the composition the picture is stale: redraw it whole next time.
+        display.frame_valid.store(0);
+        drew = true;
+    }
     return drew;
 }
 

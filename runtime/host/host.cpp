@@ -135,7 +135,8 @@ bool drain_events() {
         if (event.type == HostEventType::quit) {
             if (!host.exit_trap_enabled.load()) return false;
             host.exit_requests.fetch_or(1);
-        } else if (host_hooks.handle_event) {
+        } else if (!(host_hooks.intercept_event && host_hooks.intercept_event(event)) &&
+                   host_hooks.handle_event) {
             host_hooks.handle_event(event);
         }
     }

@@ -38,6 +38,10 @@ struct HostHooks {
     void (*handle_event)(const HostEvent&); // every key and text event
     void (*music_time_limit)();             // even iterations, after the events
     void (*shutdown)();                     // before the process exits
+
+    // The input-method hook: sees every event but quit before handle_event and answers
+    // true for those it consumed, which handle_event then does not see.
+    bool (*intercept_event)(const HostEvent&);
 };
 extern HostHooks host_hooks;
 

@@ -1,11 +1,13 @@
 #include "runtime/host/modules.h"
 
+#include "runtime/input/ime_bridge.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/sound/sound.h"
 
 void attach_modules() {
     keyboard_attach();
+    input_method_attach();
     screen_attach();
     sound_attach();
 }

@@ -44,7 +44,7 @@ struct HostEvent {
     bool repeat;
     int32_t cursor; // text_editing: caret position, in code points
     int32_t selection_length;
-    char text[32]; // UTF-8, zero-terminated
+    char text[256]; // UTF-8, zero-terminated; room for a composition as wide as its strip
 };
 
 // One frame rendered by the display refresh: 32-bit 0x00RRGGBB pixels, row-major.

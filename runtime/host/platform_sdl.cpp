@@ -14,14 +14,27 @@
 #include "runtime/host/dialog.h"
 #include "runtime/host/keys_sdl.h"
 #include "runtime/host/platform.h"
+#include "runtime/input/input_method.h"
 #include "runtime/sound/mixer.h"
 
 namespace {
 
-void copy_text(char (&target)[32], const char* text) {
-    size_t n = std::min(std::strlen(text), sizeof target - 1);
+// Copies as much UTF-8 text as fits, never splitting a character.
+template <size_t N> void copy_text(char (&target)[N], const char* text) {
+    size_t n = std::strlen(text);
+    if (n > N - 1) {
+        n = N - 1;
+        while (n > 0 && (uint8_t(text[n]) & 0xC0) == 0x80) --n;
+    }
     std::memcpy(target, text, n);
     target[n] = 0;
+}
+
+void composition(HostEvent& event, const char* text, int32_t cursor, int32_t selection_length) {
+    event.type = HostEventType::text_editing;
+    copy_text(event.text, text);
+    event.cursor = cursor;
+    event.selection_length = selection_length;
 }
 
 // A dialog still open at shutdown lives in a helper process of the window system's; it would
@@ -58,6 +71,9 @@ class SdlPlatform final : public Platform {
             error = SDL_GetError();
             return false;
         }
+        // Compositions longer than a text event arrive whole, as extended events.
+        SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
+        input_method_sdl_install();
         SDL_StartTextInput();
         main_thread_ = std::this_thread::get_id();
         keyboard_seam_reset();
@@ -109,10 +125,12 @@ class SdlPlatform final : public Platform {
                 copy_text(event.text, e.text.text);
                 return true;
             case SDL_TEXTEDITING:
-                event.type = HostEventType::text_editing;
-                copy_text(event.text, e.edit.text);
-                event.cursor = e.edit.start;
-                event.selection_length = e.edit.length;
+                composition(event, e.edit.text, e.edit.start, e.edit.length);
+                return true;
+            case SDL_TEXTEDITING_EXT:
+                composition(event, e.editExt.text ? e.editExt.text : "", e.editExt.start,
+                            e.editExt.length);
+                SDL_free(e.editExt.text);
                 return true;
             case SDL_WINDOWEVENT:
                 if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {

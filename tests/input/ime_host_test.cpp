@@ -1,0 +1,113 @@
+// Compositions and committed text from the window system, through the running host.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/host/host_state.h"
+#include "runtime/host/program_end.h"
+#include "runtime/input/ime_state.h"
+#include "runtime/input/keyboard.h"
+#include "support/host_harness.h"
+
+using testing::ExitedWithCode;
+
+namespace {
+
+SDL_Event composition(const char* text, int32_t cursor) {
+    SDL_Event event{};
+    event.type = SDL_TEXTEDITING;
+    std::strncpy(event.edit.text, text, sizeof event.edit.text - 1);
+    event.edit.start = cursor;
+    return event;
+}
+
+SDL_Event committed(const char* text) {
+    SDL_Event event{};
+    event.type = SDL_TEXTINPUT;
+    std::strncpy(event.text.text, text, sizeof event.text.text - 1);
+    return event;
+}
+
+SDL_Event key(uint32_t type, SDL_Keycode sym, SDL_Scancode scancode) {
+    SDL_Event event{};
+    event.type = type;
+    event.key.type = type;
+    event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = sym;
+    event.key.keysym.scancode = scancode;
+    return event;
+}
+
+// Queues the events at once, so that the main loop drains them in one batch.
+void push(std::vector<SDL_Event> events) {
+    require(SDL_PeepEvents(events.data(), int(events.size()), SDL_ADDEVENT, 0, 0) ==
+                int(events.size()),
+            "events queued");
+}
+
+// Program: reports the key presses and releases that reach it, until the last one expected
+// or for three seconds at most.
+void report_keys(int32_t last) {
+    std::string report = "keys:";
+    uint32_t start = ticks_ms();
+    for (int32_t code = 0; code != last && ticks_ms() - start < 3000;) {
+        bool keypad;
+        if (!key_hit_read(code, keypad)) {
+            sleep_ms(1);
+            continue;
+        }
+        report += " " + std::to_string(code);
+    }
+    std::fprintf(stderr, "%s\n", report.c_str());
+    host.quit_requested.store(1);
+    stop_program_thread();
+}
+
+} // namespace
+
+TEST(InputMethodHost, CommittedTextArrivesAsKeysAndTheEndingKeyIsSwallowed) {
+    // é is 130 in the code page; the ideograph is outside it.
+    EXPECT_EXIT(run_host([](int) { report_keys(-'x'); }, sdl_platform(),
+                         [] {
+                             push({composition("\xE3\x81\xAB\xE3\x81\xA1", 2)});
+                             while (ime_state.load() != ime_composing) sleep_ms(1);
+                             push({committed("\xC3\xA9\xE6\x97\xA5"), composition("", 0),
+                                   key(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN),
+                                   key(SDL_KEYUP, SDLK_RETURN, SDL_SCANCODE_RETURN)});
+                             while (ime_state.load() != ime_idle) sleep_ms(1);
+                             push({key(SDL_KEYDOWN, SDLK_x, SDL_SCANCODE_X), committed("x"),
+                                   key(SDL_KEYUP, SDLK_x, SDL_SCANCODE_X)});
+                         }),
+                ExitedWithCode(0), "keys: 130 -130 1073767909 -1073767909 120 -120\n");
+}
+
+TEST(InputMethodHost, AKeyAfterACompositionThatEndedWithoutOneIsTyped) {
+    // The window system took the key that committed the text: the next key is the user's.
+    EXPECT_EXIT(run_host([](int) { report_keys(-'y'); }, sdl_platform(),
+                         [] {
+                             push({composition("\xE3\x81\xAB", 1)});
+                             while (ime_state.load() != ime_composing) sleep_ms(1);
+                             push({committed("\xE3\x81\xAB")});
+                             sleep_ms(100);
+                             push({key(SDL_KEYDOWN, SDLK_y, SDL_SCANCODE_Y), committed("y"),
+                                   key(SDL_KEYUP, SDLK_y, SDL_SCANCODE_Y)});
+                         }),
+                ExitedWithCode(0), "keys: 1073754219 -1073754219 121 -121\n");
+}
+
+TEST(InputMethodHost, ACancelledCompositionTypesNothing) {
+    EXPECT_EXIT(run_host([](int) { report_keys(-'z'); }, sdl_platform(),
+                         [] {
+                             push({composition("\xE3\x81\xAB", 1)});
+                             while (ime_state.load() != ime_composing) sleep_ms(1);
+                             push({composition("", 0)});
+                             sleep_ms(100);
+                             push({key(SDL_KEYDOWN, SDLK_z, SDL_SCANCODE_Z), committed("z"),
+                                   key(SDL_KEYUP, SDLK_z, SDL_SCANCODE_Z)});
+                         }),
+                ExitedWithCode(0), "keys: 122 -122\n");
+}
