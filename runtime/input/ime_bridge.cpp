@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int64_t max_position = std::numeric_limits<int32_t>::max();
+
 // The virtual key of a key event, for the keys the hook handles itself; 0 for the others.
 uint32_t virtual_key(int32_t symbol) {
     switch (symbol) {
@@ -38,7 +40,7 @@ void composition_changed(const HostEvent& event) {
         int64_t clause_end = int64_t(event.cursor) + event.selection_length;
         clause_position = cursor;
         clause_length =
-            utf16_offset(utf8, int32_t(std::min<int64_t>(clause_end, INT32_MAX))) - cursor;
+            utf16_offset(utf8, int32_t(std::min<int64_t>(clause_end, max_position))) - cursor;
     }
     if (!text.empty()) ime_state.store(ime_composing);
     InputMethod_PostEvent(INPUT_METHOD_MESSAGE_CHANGE, text.c_str(), cursor, clause_position,
