@@ -1,0 +1,207 @@
+#include "game/frame.h"
+
+#include "game/game.h"
+#include "runtime/host/host.h"
+#include "runtime/host/program_end.h"
+#include "runtime/input/inkey.h"
+#include "runtime/input/line_input.h"
+#include "runtime/screen/drawing.h"
+#include "runtime/screen/screen_mode.h"
+#include "runtime/screen/text_output.h"
+#include "runtime/sound/sound.h"
+#include "runtime/strings/numbers.h"
+
+namespace game_program {
+
+ProgramFrame frame;
+
+void frame_start() {
+    frame.temp_mark = temp_mark();
+}
+
+void subroutine_return(Here here) {
+    statement(
+        [] {
+            if (return_stack_pop() == 0) raise_error(3);
+        },
+        here);
+}
+
+RtString* Item::string() const {
+    if (variable_) return variable_;
+    if (text_) return str_new_cstring(text_);
+    // A printed number is followed by one space.
+    return str_concat(str_from_single(number_), str_new_cstring(" "));
+}
+
+// ---- Output -------------------------------------------------------------------------------
+
+void cls(Here here) {
+    statement([] { ::cls(0, 0, 0); }, here);
+}
+
+void screen(int32_t mode, Here here) {
+    statement([&] { ::screen_mode(mode, 0, 0, 0, 0, 1); }, here);
+}
+
+void screen_text_pages(Here here) {
+    statement([] { ::screen_mode(0, 0, 0, 0, 0, 7); }, here);
+}
+
+void set_text_width(int32_t columns, Here here) {
+    statement([&] { ::set_width(0, columns, 0, 1); }, here);
+}
+
+void color(int32_t foreground, int32_t background, Here here) {
+    statement([&] { ::color(foreground, background, 3); }, here);
+}
+
+void locate(int32_t row, int32_t column, Here here) {
+    statement([&] { ::locate(row, column, 3); }, here);
+}
+
+void key_off(Here here) {
+    statement([] { ::key_labels_off(); }, here);
+}
+
+namespace {
+
+void print_items(std::initializer_list<Item> items, bool new_line, Here here) {
+    statement(
+        [&] {
+            for (const Item& item : items) {
+                RtString* s = item.string();
+                ::print_wrap_check(s);
+                ::print_text(s, false);
+            }
+            if (new_line) ::print_text(str_new_cstring(""), true);
+        },
+        here);
+}
+
+} // namespace
+
+void print(std::initializer_list<Item> items, Here here) {
+    print_items(items, true, here);
+}
+void print(Item item, Here here) {
+    print_items({item}, true, here);
+}
+void print_on(std::initializer_list<Item> items, Here here) {
+    print_items(items, false, here);
+}
+void print_on(Item item, Here here) {
+    print_items({item}, false, here);
+}
+
+void print_lines(Lines lines, Here here) {
+    for (const char* line : lines) print(line, here);
+}
+
+void print_at(int32_t row, int32_t column, Lines lines, Here here) {
+    for (const char* line : lines) {
+        locate(row++, column, here);
+        print(line, here);
+    }
+}
+
+// ---- Drawing ------------------------------------------------------------------------------
+
+void line(float x1, float y1, float x2, float y2, int32_t colour, Here here) {
+    statement([&] { ::line_draw(x1, y1, x2, y2, colour, 0, 0); }, here);
+}
+
+void box(float x1, float y1, float x2, float y2, Here here) {
+    statement([&] { ::line_draw(x1, y1, x2, y2, 0, 1, 0); }, here);
+}
+
+void box(float x1, float y1, float x2, float y2, int32_t colour, Here here) {
+    statement([&] { ::line_draw(x1, y1, x2, y2, colour, 1, 0); }, here);
+}
+
+void ellipse(float x, float y, float radius, float colour, float aspect, Here here) {
+    statement([&] { ::circle_draw(x, y, radius, round_to_integer(colour), 0, 0, aspect); }, here);
+}
+
+// ---- Input --------------------------------------------------------------------------------
+
+namespace {
+
+// The prompt, "? ", the line editor with one target, and the stop check after it.
+void input(const char* prompt, void* target, uint32_t type, Here here) {
+    statement(
+        [&] {
+            ::print_text(str_new_cstring(prompt), false);
+            ::print_text(str_new_cstring("? "), false);
+            input_targets[1] = target;
+            input_types[1] = type;
+            ::input_values(1, true);
+            if (host.stop_all.load()) stop_program_thread();
+        },
+        here);
+}
+
+constexpr uint32_t string_target = 0x40000000;
+constexpr uint32_t single_target = 0x20000020;
+
+// One poll of the keyboard into `into`; true when a key came.
+bool poll(RtString* into) {
+    return !str_equal(str_assign(into, ::inkey()), null_string());
+}
+
+} // namespace
+
+void input_line(const char* prompt, RtString* target, Here here) {
+    input(prompt, target, string_target, here);
+}
+
+void input_number(const char* prompt, float& target, Here here) {
+    input(prompt, &target, single_target, here);
+}
+
+bool key_arrived(Here here) {
+    bool arrived = false;
+    statement([&] { arrived = str_not_equal(::inkey(), null_string()) != 0; }, here);
+    return arrived;
+}
+
+void wait_key(Here here) {
+    while (!key_arrived(here)) {
+    }
+}
+
+void wait_key(double label_value, Here here) {
+    do label(label_value);
+    while (!key_arrived(here));
+}
+
+void read_key(RtString* target, Here here) {
+    bool arrived = false;
+    do statement([&] { arrived = poll(target); }, here);
+    while (!arrived);
+}
+
+void read_key(double label_value, RtString* target, Here here) {
+    bool arrived = false;
+    do {
+        label(label_value);
+        statement([&] { arrived = poll(target); }, here);
+    } while (!arrived);
+}
+
+// ---- Sound and timing ---------------------------------------------------------------------
+
+void play_tune(const char* music, Here here) {
+    statement([&] { ::play_music(str_new_cstring(music)); }, here);
+}
+
+void tone(float frequency_hz, float ticks, Here here) {
+    statement([&] { ::sound_tone(frequency_hz, ticks); }, here);
+}
+
+void sleep_for(double seconds, Here here) {
+    uint32_t speedup = game_test_hooks.speedup > 1 ? game_test_hooks.speedup : 1;
+    statement([&] { delay_seconds(seconds / speedup); }, here);
+}
+
+} // namespace game_program
