@@ -1,9 +1,18 @@
 #include "game/world.h"
 
+#include <cstddef>
+
 namespace {
 
-// The shade character of the text screen's character set, as the maps use it.
-#define SHADE "\xB2"
+// A map line in which '#' stands for the shade character (code 178 of the text screen's
+// character set).
+template <std::size_t N> struct Shaded {
+    char text[N];
+    constexpr Shaded(const char (&line)[N]) {
+        for (std::size_t i = 0; i < N; ++i) text[i] = line[i] == '#' ? '\xB2' : line[i];
+    }
+};
+template <Shaded line> constexpr const char* shaded = line.text;
 
 constexpr Words north = {"n", "N"}, east = {"e", "E"}, south = {"s", "S"}, west = {"w", "W"};
 constexpr Words inv = {"inv", "INV"};
@@ -31,59 +40,76 @@ const Reply wrote_dream{
     .lines = {"Okay."}, .item = "Written down dream,", .sets = {{&Game::dream_written, 1}}};
 
 const RoomData bedroom{
-    RoomReset::text_colours,
-    {{"You are in your bedroom."},
-     {"You'd better write down that weird dream before you forget it.", &Game::dream_written},
-     {"There is a CashCard here.", &Game::cashcard_taken}},
-    {"+------------------+", //
-     "|  |___|           |_", "|                   _", "|                  |",
-     "+------------------+"},
-    true,
-    &Game::command,
-    {{{"get cashcard", "GET CASHCARD", "take cashcard", "TAKE CASHCARD"},
-      is<&Game::cashcard_taken, 0>,
-      got_cashcard},
-     {{"push wall", "PUSH WALL"}, nullptr, Scene::transporter},
-     {{"get card", "take card", "GET CARD", "TAKE CARD"}, is<&Game::cashcard_taken, 0>, got_card},
-     {{"WRITE DOWN DREAM", "write down dream"}, is<&Game::dream_written, 0>, wrote_dream},
-     {inv, nullptr, Scene::inventory},
-     {quit, nullptr, giving_up},
-     {east, nullptr, Scene::living_room},
-     {north, nullptr, wall},
-     {south, nullptr, wall},
-     {west, nullptr, wall}},
-    {"How the heck do you ", " here??!?!??!?!?"}};
+    .reset = RoomReset::text_colours,
+    .description = {{"You are in your bedroom."},
+                    {"You'd better write down that weird dream before you forget it.",
+                     &Game::dream_written},
+                    {"There is a CashCard here.", &Game::cashcard_taken}},
+    // clang-format off
+    .map = {
+        "+------------------+",
+        "|  |___|           |_",
+        "|                   _",
+        "|                  |",
+        "+------------------+",
+    },
+    // clang-format on
+    .blank_after_map = true,
+    .command = &Game::command,
+    .rules = {{{"get cashcard", "GET CASHCARD", "take cashcard", "TAKE CASHCARD"},
+               is<&Game::cashcard_taken, 0>,
+               got_cashcard},
+              {{"push wall", "PUSH WALL"}, nullptr, Scene::transporter},
+              {{"get card", "take card", "GET CARD", "TAKE CARD"},
+               is<&Game::cashcard_taken, 0>,
+               got_card},
+              {{"WRITE DOWN DREAM", "write down dream"}, is<&Game::dream_written, 0>, wrote_dream},
+              {inv, nullptr, Scene::inventory},
+              {quit, nullptr, giving_up},
+              {east, nullptr, Scene::living_room},
+              {north, nullptr, wall},
+              {south, nullptr, wall},
+              {west, nullptr, wall}},
+    .unknown = {"How the heck do you ", " here??!?!??!?!?"}};
 
 // ---- Room 2: the living room ------------------------------------------------------------
 
 const Reply wall_indoors{.lines = {"OOF!  You run into a wall!"}};
 
 const RoomData living_room{
-    RoomReset::text_mode,
-    {{"This is the living room.  You don't remember buying a CashCard machine, but"},
-     {"there is a TV and a CashCard machine here."}},
-    {"  +----------------------+", "__|   |__|   |___|       |__", "__                        __",
-     "  |                      |", "  +--------+   +---------+", "           |   |"},
-    true,
-    &Game::command,
-    {{inv, nullptr, Scene::inventory},
-     {{"put cashcard in machine", "put card in machine", "put card in cashcard machine",
-       "put cashcard in cashcard machine"},
-      is<&Game::cashcard_taken, 1>,
-      Scene::cash_machine},
-     {{"PUT CASHCARD IN MACHINE", "PUT CARD IN MACHINE", "PUT CARD IN CASHCARD MACHINE",
-       "PUT CASHCARD IN CASHCARD MACHINE"},
-      is<&Game::cashcard_taken, 1>,
-      Scene::cash_machine},
-     {{"turn on tv", "TURN ON TV"}, nullptr, Scene::television},
-     {west, nullptr, Scene::bedroom},
-     {east, nullptr, Scene::supply_room},
-     {south, nullptr, Scene::home_sidewalk},
-     {north, nullptr, wall_indoors},
-     {quit, nullptr, giving_up}},
-    {.before = "How the heck do you ",
-     .after = " here??!?!??!?!??!",
-     .own_prompt = "Press any key to continue....."}};
+    .reset = RoomReset::text_mode,
+    .description = {{"This is the living room.  You don't remember buying a CashCard machine, but"},
+                    {"there is a TV and a CashCard machine here."}},
+    // clang-format off
+    .map = {
+        "  +----------------------+",
+        "__|   |__|   |___|       |__",
+        "__                        __",
+        "  |                      |",
+        "  +--------+   +---------+",
+        "           |   |",
+    },
+    // clang-format on
+    .blank_after_map = true,
+    .command = &Game::command,
+    .rules = {{inv, nullptr, Scene::inventory},
+              {{"put cashcard in machine", "put card in machine", "put card in cashcard machine",
+                "put cashcard in cashcard machine"},
+               is<&Game::cashcard_taken, 1>,
+               Scene::cash_machine},
+              {{"PUT CASHCARD IN MACHINE", "PUT CARD IN MACHINE", "PUT CARD IN CASHCARD MACHINE",
+                "PUT CASHCARD IN CASHCARD MACHINE"},
+               is<&Game::cashcard_taken, 1>,
+               Scene::cash_machine},
+              {{"turn on tv", "TURN ON TV"}, nullptr, Scene::television},
+              {west, nullptr, Scene::bedroom},
+              {east, nullptr, Scene::supply_room},
+              {south, nullptr, Scene::home_sidewalk},
+              {north, nullptr, wall_indoors},
+              {quit, nullptr, giving_up}},
+    .unknown = {.before = "How the heck do you ",
+                .after = " here??!?!??!?!??!",
+                .own_prompt = "Press any key to continue....."}};
 
 // ---- Room 3: the sidewalk in front of the house -----------------------------------------
 
@@ -111,30 +137,38 @@ constexpr Words take_letter = {"get letter", "GET LETTER",  "get mail",
 constexpr Words open_mailbox = {"open mailbox", "OPEN MAILBOX"};
 
 const RoomData home_sidewalk{
-    RoomReset::nothing,
-    {{"You are on the sidewalk in front of your house.  It runs east, the store is"},
-     {"to the west, and your mailbox is right here."},
-     {"Hey, it looks as though you have a letter!", &Game::letter_taken}},
-    {"          |   |", "----------+   +----------",
-     SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE
-         SHADE "|_|" SHADE SHADE SHADE SHADE SHADE,
-     "", "", "-------------------------"},
-    true,
-    &Game::command,
-    {{inv, nullptr, Scene::inventory},
-     {west, is<&Game::has_club_card, 1>, Scene::store},
-     {west, is<&Game::has_club_card, 0>, no_club_card},
-     {east, nullptr, Scene::east_sidewalk},
-     {north, nullptr, Scene::living_room},
-     {south, is<&Game::road_warned, 1>, run_over},
-     {south, nullptr, road_warning},
-     {take_letter, is<&Game::mailbox_open, 0>, mailbox_shut},
-     {take_letter, is<&Game::letter_taken, 0>, got_letter},
-     {open_mailbox, [] { return game.has_key == 1 && game.mailbox_open == 0; }, mailbox_opened},
-     {{"close mailbox", "CLOSE MAILBOX"}, is<&Game::mailbox_open, 1>, mailbox_closed},
-     {quit, nullptr, giving_up},
-     {open_mailbox, [] { return game.has_key == 0 && game.mailbox_open == 0; }, no_mailbox_key}},
-    {"How are you supposed to ", " here??!??!?!??!?!?"}};
+    .reset = RoomReset::nothing,
+    .description = {{"You are on the sidewalk in front of your house.  It runs east, the store is"},
+                    {"to the west, and your mailbox is right here."},
+                    {"Hey, it looks as though you have a letter!", &Game::letter_taken}},
+    // clang-format off
+    .map = {
+        "          |   |",
+        "----------+   +----------",
+        shaded<"#################|_|#####">,
+        "",
+        "",
+        "-------------------------",
+    },
+    // clang-format on
+    .blank_after_map = true,
+    .command = &Game::command,
+    .rules = {{inv, nullptr, Scene::inventory},
+              {west, is<&Game::has_club_card, 1>, Scene::store},
+              {west, is<&Game::has_club_card, 0>, no_club_card},
+              {east, nullptr, Scene::east_sidewalk},
+              {north, nullptr, Scene::living_room},
+              {south, is<&Game::road_warned, 1>, run_over},
+              {south, nullptr, road_warning},
+              {take_letter, is<&Game::mailbox_open, 0>, mailbox_shut},
+              {take_letter, is<&Game::letter_taken, 0>, got_letter},
+              {open_mailbox, [] { return game.has_key == 1 && game.mailbox_open == 0; },
+               mailbox_opened},
+              {{"close mailbox", "CLOSE MAILBOX"}, is<&Game::mailbox_open, 1>, mailbox_closed},
+              {quit, nullptr, giving_up},
+              {open_mailbox, [] { return game.has_key == 0 && game.mailbox_open == 0; },
+               no_mailbox_key}},
+    .unknown = {"How are you supposed to ", " here??!??!?!??!?!?"}};
 
 // ---- Room 5: the supply room ------------------------------------------------------------
 
@@ -142,70 +176,90 @@ const Reply got_key{.lines = {"Got it."}, .item = "Key,", .sets = {{&Game::has_k
 const Reply music_plays{.lines = {"Okay.  Music starts playing."}};
 
 const RoomData supply_room{
-    RoomReset::nothing,
-    {{"This is the supply room."},
-     {"A glint of metal catches your eye.  It seems to be a key.", &Game::has_key},
-     {"There is a turntable set up here."}},
-    {"  +---------------------+", "__|    |_|              |", "__                      |",
-     "  |                     |", "  +---------------------+"},
-    true,
-    &Game::command,
-    {{east, nullptr, wall},
-     {west, nullptr, Scene::living_room},
-     {south, nullptr, wall},
-     {{"N", "n"}, nullptr, wall},
-     {{"get key", "GET KEY", "take key", "TAKE KEY"}, nullptr, got_key},
-     {inv, nullptr, Scene::inventory},
-     {quit, nullptr, giving_up},
-     {{"PUT RECORD ON TURNTABLE", "put record on turntable", "PUT POLKA RECORD ON TURNTABLE",
-       "put polka record on turntable"},
-      is<&Game::has_record, 1>,
-      Scene::put_record},
-     {{"turn on turntable", "TURN ON TURNTABLE"}, is<&Game::record_on_turntable, 1>, music_plays}},
-    {"Can you actually ", " here?  Think about it."}};
+    .reset = RoomReset::nothing,
+    .description = {{"This is the supply room."},
+                    {"A glint of metal catches your eye.  It seems to be a key.", &Game::has_key},
+                    {"There is a turntable set up here."}},
+    // clang-format off
+    .map = {
+        "  +---------------------+",
+        "__|    |_|              |",
+        "__                      |",
+        "  |                     |",
+        "  +---------------------+",
+    },
+    // clang-format on
+    .blank_after_map = true,
+    .command = &Game::command,
+    .rules = {{east, nullptr, wall},
+              {west, nullptr, Scene::living_room},
+              {south, nullptr, wall},
+              {{"N", "n"}, nullptr, wall},
+              {{"get key", "GET KEY", "take key", "TAKE KEY"}, nullptr, got_key},
+              {inv, nullptr, Scene::inventory},
+              {quit, nullptr, giving_up},
+              {{"PUT RECORD ON TURNTABLE", "put record on turntable",
+                "PUT POLKA RECORD ON TURNTABLE", "put polka record on turntable"},
+               is<&Game::has_record, 1>,
+               Scene::put_record},
+              {{"turn on turntable", "TURN ON TURNTABLE"},
+               is<&Game::record_on_turntable, 1>,
+               music_plays}},
+    .unknown = {"Can you actually ", " here?  Think about it."}};
 
 // ---- Room 6: the sidewalk further east --------------------------------------------------
 
 const RoomData east_sidewalk{
-    RoomReset::nothing,
-    {{"The sidewalk goes on.  The entrance of the computer university is to the"},
-     {"east, your house is to the west and the computer shop is to the south."}},
-    {"-------[0]----------------",
-     SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE "|" SHADE SHADE SHADE SHADE SHADE SHADE SHADE
-         SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE,
-     "              " SHADE SHADE SHADE, "       [0]" SHADE SHADE SHADE SHADE SHADE SHADE SHADE,
-     "--------|+" SHADE SHADE SHADE "+-----------", "         |" SHADE SHADE SHADE "|"},
-    true,
-    &Game::command,
-    {{north, nullptr, wall},
-     {{"S", "s"}, nullptr, Scene::computer_shop},
-     {east, nullptr, Scene::university_entrance},
-     {west, nullptr, Scene::home_sidewalk},
-     {inv, nullptr, Scene::inventory},
-     {quit, nullptr, giving_up}},
-    {"How are you going to ", ", Mr. Ravioli-for-brains? (or can I call", "you Rav?)"}};
+    .reset = RoomReset::nothing,
+    .description = {{"The sidewalk goes on.  The entrance of the computer university is to the"},
+                    {"east, your house is to the west and the computer shop is to the south."}},
+    // clang-format off
+    .map = {
+        "-------[0]----------------",
+        shaded<"########|################">,
+        shaded<"              ###">,
+        shaded<"       [0]#######">,
+        shaded<"--------|+###+-----------">,
+        shaded<"         |###|">,
+    },
+    // clang-format on
+    .blank_after_map = true,
+    .command = &Game::command,
+    .rules = {{north, nullptr, wall},
+              {{"S", "s"}, nullptr, Scene::computer_shop},
+              {east, nullptr, Scene::university_entrance},
+              {west, nullptr, Scene::home_sidewalk},
+              {inv, nullptr, Scene::inventory},
+              {quit, nullptr, giving_up}},
+    .unknown = {"How are you going to ", ", Mr. Ravioli-for-brains? (or can I call", "you Rav?)"}};
 
 // ---- Room 7: the entrance of the university ---------------------------------------------
 
 const RoomData university_entrance{
-    RoomReset::nothing,
-    {{"This is the entrance to the computer university.  The registration desk is"},
-     {"to the north, and the entrance of the computer shop is to the west."}},
-    {"          |   |", "----------+   +----------+",
-     SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE
-         SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE SHADE "|",
-     "                         |", "                         |", "-------------------------+"},
-    true,
-    &Game::command,
-    {{north, nullptr, Scene::registration_desk},
-     {{"S", "s"}, nullptr, wall},
-     {east, nullptr, wall},
-     {west, nullptr, Scene::east_sidewalk},
-     {inv, nullptr, Scene::inventory},
-     {quit, nullptr, giving_up},
-     // No answer of its own: anything else walks up to the registration desk.
-     {anything, nullptr, Scene::registration_desk}},
-    {nullptr, nullptr}};
+    .reset = RoomReset::nothing,
+    .description = {{"This is the entrance to the computer university.  The registration desk is"},
+                    {"to the north, and the entrance of the computer shop is to the west."}},
+    // clang-format off
+    .map = {
+        "          |   |",
+        "----------+   +----------+",
+        shaded<"#########################|">,
+        "                         |",
+        "                         |",
+        "-------------------------+",
+    },
+    // clang-format on
+    .blank_after_map = true,
+    .command = &Game::command,
+    .rules = {{north, nullptr, Scene::registration_desk},
+              {{"S", "s"}, nullptr, wall},
+              {east, nullptr, wall},
+              {west, nullptr, Scene::east_sidewalk},
+              {inv, nullptr, Scene::inventory},
+              {quit, nullptr, giving_up},
+              // No answer of its own: anything else walks up to the registration desk.
+              {anything, nullptr, Scene::registration_desk}},
+    .unknown = {nullptr, nullptr}};
 
 // ---- Room 10: the computer shop ---------------------------------------------------------
 
@@ -219,26 +273,35 @@ const Reply bought_laptop{.lines = {"It's a done deal."},
 constexpr Words buy_laptop = {"buy laptop", "BUY LAPTOP"};
 
 const RoomData computer_shop{
-    RoomReset::nothing,
-    {{"You are in the computer shop.  The showroom is full of copies of everything."},
-     {"There is a laptop here for $5000."},
-     {"To the west is a back room, heavily guarded."}},
-    {"              |   |", "  +-----------+   +--------+", "  |o-o-                    |",
-     "__|o-o-     +----+         |", "__ o-o-     |]]]]|         |", "  |o-o-     +----+         |",
-     "  +------------------------+"},
-    true,
-    &Game::shop_command,
-    {{north, nullptr, Scene::east_sidewalk},
-     {west, is<&Game::backroom_permission, 1>, Scene::back_room},
-     {west, is<&Game::enrolled, 1>, Scene::alien_friend},
-     {west, nullptr, no_admittance},
-     {east, nullptr, wall},
-     {south, nullptr, wall},
-     {buy_laptop, [] { return game.cash < 5000; }, laptop_too_dear},
-     {buy_laptop, nullptr, bought_laptop},
-     {quit, nullptr, giving_up},
-     {inv, nullptr, Scene::inventory}},
-    {"Yeah, you're really going to ", " here!"}};
+    .reset = RoomReset::nothing,
+    .description =
+        {{"You are in the computer shop.  The showroom is full of copies of everything."},
+         {"There is a laptop here for $5000."},
+         {"To the west is a back room, heavily guarded."}},
+    // clang-format off
+    .map = {
+        "              |   |",
+        "  +-----------+   +--------+",
+        "  |o-o-                    |",
+        "__|o-o-     +----+         |",
+        "__ o-o-     |]]]]|         |",
+        "  |o-o-     +----+         |",
+        "  +------------------------+",
+    },
+    // clang-format on
+    .blank_after_map = true,
+    .command = &Game::shop_command,
+    .rules = {{north, nullptr, Scene::east_sidewalk},
+              {west, is<&Game::backroom_permission, 1>, Scene::back_room},
+              {west, is<&Game::enrolled, 1>, Scene::alien_friend},
+              {west, nullptr, no_admittance},
+              {east, nullptr, wall},
+              {south, nullptr, wall},
+              {buy_laptop, [] { return game.cash < 5000; }, laptop_too_dear},
+              {buy_laptop, nullptr, bought_laptop},
+              {quit, nullptr, giving_up},
+              {inv, nullptr, Scene::inventory}},
+    .unknown = {"Yeah, you're really going to ", " here!"}};
 
 // ---- Room 11: the back room -------------------------------------------------------------
 
@@ -253,24 +316,30 @@ const Reply laser_beam{
 constexpr Words enter_ufo = {"enter ufo", "ENTER UFO", "get in ufo", "GET IN UFO"};
 
 const RoomData back_room{
-    RoomReset::nothing,
-    {{"HINT: Remember in your dream aliens want you dead?"},
-     {"There is a can of alien-strength insect spray (Raid) here, and a UFO."}},
-    {"+-----------------------+", "|        _____          |__", "|       |     |  +       __",
-     "|       |_____|         |", "|                       |", "+-----------------------+"},
-    false,
-    &Game::shop_command,
-    {{{"spray raid", "SPRAY RAID", "use raid", "USE RAID"}, nullptr, friend_sprayed},
-     {{"get raid", "GET RAID", "take raid", "TAKE RAID"}, nullptr, friend_sprayed},
-     {enter_ufo, is<&Game::alien_friend_dead, 1>, Scene::ufo},
-     {enter_ufo, nullptr, laser_beam},
-     {east, is<&Game::alien_friend_dead, 1>, Scene::computer_shop},
-     {{"W", "w"}, nullptr, wall},
-     {{"N", "n"}, nullptr, wall},
-     {{"S", "s"}, nullptr, wall}},
-    {"Like I'm going to ", " now!  Geez!"}};
-
-#undef SHADE
+    .reset = RoomReset::nothing,
+    .description = {{"HINT: Remember in your dream aliens want you dead?"},
+                    {"There is a can of alien-strength insect spray (Raid) here, and a UFO."}},
+    // clang-format off
+    .map = {
+        "+-----------------------+",
+        "|        _____          |__",
+        "|       |     |  +       __",
+        "|       |_____|         |",
+        "|                       |",
+        "+-----------------------+",
+    },
+    // clang-format on
+    .blank_after_map = false,
+    .command = &Game::shop_command,
+    .rules = {{{"spray raid", "SPRAY RAID", "use raid", "USE RAID"}, nullptr, friend_sprayed},
+              {{"get raid", "GET RAID", "take raid", "TAKE RAID"}, nullptr, friend_sprayed},
+              {enter_ufo, is<&Game::alien_friend_dead, 1>, Scene::ufo},
+              {enter_ufo, nullptr, laser_beam},
+              {east, is<&Game::alien_friend_dead, 1>, Scene::computer_shop},
+              {{"W", "w"}, nullptr, wall},
+              {{"N", "n"}, nullptr, wall},
+              {{"S", "s"}, nullptr, wall}},
+    .unknown = {"Like I'm going to ", " now!  Geez!"}};
 
 } // namespace
 
