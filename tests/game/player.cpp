@@ -1,0 +1,246 @@
+#include "player.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "game/game.h"
+#include "runtime/host/host_state.h"
+#include "runtime/screen/fonts.h"
+#include "runtime/screen/images.h"
+#include "support/host_harness.h"
+
+namespace {
+
+constexpr uint32_t key_buffer_head = 0x41A;
+constexpr uint32_t key_buffer_tail = 0x41C;
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The glyph a graphics cell shows: the character whose pattern matches the pixels that differ
+// from the background, or '?'.
+char read_glyph(const ImageRecord& page, uint32_t column, uint32_t row) {
+    FontGlyphs glyphs = font_glyphs(page.font);
+    uint32_t cell_width = glyphs.doubled ? 16 : 8;
+    uint32_t x0 = column * cell_width, y0 = row * glyphs.rows;
+    for (int code = 0; code < 256; ++code) {
+        const uint8_t* glyph = glyphs.first + code * glyphs.glyph_stride;
+        bool match = true;
+        for (uint32_t y = 0; y < glyphs.rows && match; ++y) {
+            for (uint32_t x = 0; x < cell_width && match; ++x) {
+                bool lit = glyph[y * 8 + (glyphs.doubled ? x / 2 : x)] != 0;
+                size_t index = size_t(y0 + y) * page.width + x0 + x;
+                bool set = pixel_load(page, index) != page.background;
+                match = lit == set;
+            }
+        }
+        if (match) return code == 0 ? ' ' : char(code);
+    }
+    return '?';
+}
+
+void push_key(SDL_Keycode sym, uint16_t mod, const char* text) {
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.sym = sym;
+    event.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
+    event.key.keysym.mod = mod;
+    SDL_PushEvent(&event);
+    if (text) {
+        SDL_Event typed{};
+        typed.type = SDL_TEXTINPUT;
+        SDL_strlcpy(typed.text.text, text, sizeof typed.text.text);
+        SDL_PushEvent(&typed);
+    }
+    event.type = SDL_KEYUP;
+    event.key.state = SDL_RELEASED;
+    SDL_PushEvent(&event);
+}
+
+void push_shift(bool down) {
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = SDLK_LSHIFT;
+    event.key.keysym.scancode = SDL_SCANCODE_LSHIFT;
+    event.key.keysym.mod = down ? KMOD_LSHIFT : KMOD_NONE;
+    SDL_PushEvent(&event);
+}
+
+// The unshifted key that types `c` on a US keyboard.
+SDL_Keycode base_key(char c, bool& shifted) {
+    static constexpr std::string_view shifted_symbols = "~!@#$%^&*()_+{}|:\"<>?";
+    static constexpr std::string_view base_symbols = "`1234567890-=[]\\;',./";
+    shifted = false;
+    if (c >= 'A' && c <= 'Z') {
+        shifted = true;
+        return c - 'A' + 'a';
+    }
+    if (size_t at = shifted_symbols.find(c); at != std::string_view::npos) {
+        shifted = true;
+        return base_symbols[at];
+    }
+    return c;
+}
+
+void wait_until_taken(uint8_t tail_before) {
+    auto start = Clock::now();
+    while (mem_load8(key_buffer_tail) == tail_before ||
+           mem_load8(key_buffer_head) != mem_load8(key_buffer_tail)) {
+        if (seconds_since(start) > 20) fail("the program did not take the key");
+        sleep_ms(2);
+    }
+}
+
+} // namespace
+
+[[noreturn]] void play_game(uint32_t speedup, std::function<void()> script) {
+    game_test_hooks.speedup = speedup;
+    run_host(program_entry, sdl_platform(), [script] {
+        script();
+        fail("the script ended before the game did");
+    });
+}
+
+std::string screen_text() {
+    const ImageRecord* page = screen.display_page.load();
+    if (!page) return {};
+    std::string text;
+    if (page->text_page) {
+        for (uint32_t row = 0; row < page->height; ++row) {
+            for (uint32_t column = 0; column < page->width; ++column) {
+                uint8_t c = cell_char(cell_load(*page, size_t(row) * page->width + column));
+                text += c == 0 ? ' ' : char(c);
+            }
+            text += '\n';
+        }
+        return text;
+    }
+    uint32_t rows = text_rows(*page), columns = text_columns(*page);
+    for (uint32_t row = 0; row < rows; ++row) {
+        for (uint32_t column = 0; column < columns; ++column)
+            text += read_glyph(*page, column, row);
+        text += '\n';
+    }
+    return text;
+}
+
+std::string screen_row(int32_t row) {
+    std::string text = screen_text();
+    size_t start = 0;
+    for (int32_t r = 1; r < row && start != std::string::npos; ++r) {
+        start = text.find('\n', start);
+        if (start != std::string::npos) ++start;
+    }
+    if (start == std::string::npos || start >= text.size()) return {};
+    return text.substr(start, text.find('\n', start) - start);
+}
+
+bool shows(std::string_view text) {
+    return screen_text().find(text) != std::string::npos;
+}
+
+int32_t see(std::string_view text, double timeout_seconds) {
+    auto start = Clock::now();
+    for (;;) {
+        std::string screen_now = screen_text();
+        size_t at = screen_now.find(text);
+        if (at != std::string::npos) {
+            int32_t row = 1;
+            for (size_t i = 0; i < at; ++i) row += screen_now[i] == '\n';
+            return row;
+        }
+        if (seconds_since(start) > timeout_seconds)
+            fail("the screen never showed \"" + std::string(text) + "\"");
+        sleep_ms(5);
+    }
+}
+
+void unsee(std::string_view text, double timeout_seconds) {
+    auto start = Clock::now();
+    while (shows(text)) {
+        if (seconds_since(start) > timeout_seconds)
+            fail("the screen kept showing \"" + std::string(text) + "\"");
+        sleep_ms(5);
+    }
+}
+
+void expect_shown(std::string_view text) {
+    if (!shows(text)) fail("the screen does not show \"" + std::string(text) + "\"");
+}
+
+void expect_not_shown(std::string_view text) {
+    if (shows(text)) fail("the screen shows \"" + std::string(text) + "\"");
+}
+
+void press(char key, bool wait_taken) {
+    uint8_t tail_before = mem_load8(key_buffer_tail);
+    bool shifted;
+    SDL_Keycode sym = base_key(key, shifted);
+    char text[2] = {key, 0};
+    if (shifted) push_shift(true);
+    push_key(sym, shifted ? KMOD_LSHIFT : KMOD_NONE, text);
+    if (shifted) push_shift(false);
+    if (wait_taken) wait_until_taken(tail_before);
+}
+
+void press_enter() {
+    uint8_t tail_before = mem_load8(key_buffer_tail);
+    push_key(SDLK_RETURN, KMOD_NONE, nullptr);
+    wait_until_taken(tail_before);
+}
+
+void type_line(std::string_view line) {
+    for (char c : line) press(c);
+    press_enter();
+}
+
+void continue_on(std::string_view prompt) {
+    see(prompt);
+    press('x');
+    unsee(prompt);
+}
+
+[[noreturn]] void finish_game() {
+    see("Press any key to continue");
+    std::fputs("the end prompt showed\n", stderr);
+    auto start = Clock::now();
+    // The end statement drops keys typed before its prompt, so keep pressing.
+    for (;;) {
+        press('x', false);
+        sleep_ms(100);
+        if (seconds_since(start) > 20) fail("the end prompt did not end the game");
+    }
+}
+
+[[noreturn]] void close_window(double seconds) {
+    push_sdl_quit();
+    sleep_ms(uint32_t(seconds * 1000));
+    fail("the game did not end after its window was closed");
+}
+
+[[noreturn]] void fail(const std::string& what) {
+    std::fprintf(stderr, "check failed: %s\n--- screen ---\n%s--------------\n", what.c_str(),
+                 screen_text().c_str());
+    std::fflush(stderr);
+    std::_Exit(3);
+}
+
+void skip_opening() {
+    see("Press a key to continue.....");
+    press('x');
+    see("Dream Sequence");
+    if (game_test_hooks.speedup <= 1) {
+        // Eleven speeches, each followed by one wait; a key is taken only by a wait.
+        for (int wait = 0; wait < 11; ++wait) press('x');
+    }
+    see("You are in your bedroom.");
+    see("Type something? ");
+}
