@@ -3,7 +3,7 @@
 #include "game/game.h"
 #include "runtime/host/host.h"
 #include "runtime/host/program_end.h"
-#include "runtime/input/inkey.h"
+#include "runtime/input/key_read.h"
 #include "runtime/input/line_input.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/screen_mode.h"

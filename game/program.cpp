@@ -70,14 +70,15 @@ void long_wait() {
 
 // Plays a sound file to its end. A file that cannot be opened plays nothing.
 void play_sound_and_wait(const char* file_name) {
-    RtString* argument = nullptr;
-    statement([&] { argument = text(file_name); });
-    subroutine(argument, [](RtString* name) {
-        int32_t handle = 0;
-        statement([&] { handle = sound_open(name, nullptr, false); });
-        statement([&] { sound_play(handle); });
-        while (when(sound_playing(handle) == -1)) sleep_for(0.3);
-        statement([&] { sound_close(handle); });
+    // The call is one statement: the name it passes lives until the call returns.
+    statement([&] {
+        subroutine(text(file_name), [](RtString* name) {
+            int32_t handle = 0;
+            statement([&] { handle = sound_open(name, nullptr, false); });
+            statement([&] { sound_play(handle); });
+            while (when(sound_playing(handle) == -1)) sleep_for(0.3);
+            statement([&] { sound_close(handle); });
+        });
     });
 }
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program in a window.
+# Installs what is missing, builds the game and starts it in a window, from its own folder,
+# where its sound files are.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
 cmake -S . -B build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/plain -j"$(nproc)" --target demo
-exec build/plain/examples/demo "$@"
+cmake --build build/plain -j"$(nproc)" --target game
+cd build/plain/game
+exec ./game "$@"
