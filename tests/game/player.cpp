@@ -2,11 +2,16 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <unordered_map>
 
 #include "game/game.h"
+#include "runtime/host/display.h"
+#include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
@@ -23,26 +28,82 @@ double seconds_since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The glyph a graphics cell shows: the character whose pattern matches the pixels that differ
-// from the background, or '?'.
-char read_glyph(const ImageRecord& page, uint32_t column, uint32_t row) {
-    FontGlyphs glyphs = font_glyphs(page.font);
-    uint32_t cell_width = glyphs.doubled ? 16 : 8;
-    uint32_t x0 = column * cell_width, y0 = row * glyphs.rows;
-    for (int code = 0; code < 256; ++code) {
-        const uint8_t* glyph = glyphs.first + code * glyphs.glyph_stride;
-        bool match = true;
-        for (uint32_t y = 0; y < glyphs.rows && match; ++y) {
-            for (uint32_t x = 0; x < cell_width && match; ++x) {
-                bool lit = glyph[y * 8 + (glyphs.doubled ? x / 2 : x)] != 0;
-                size_t index = size_t(y0 + y) * page.width + x0 + x;
-                bool set = pixel_load(page, index) != page.background;
-                match = lit == set;
-            }
-        }
-        if (match) return code == 0 ? ' ' : char(code);
+// The screen as the display refresh shows it. The main thread reads the display page right
+// after a refresh, when the program cannot be replacing pages (it waits for the refresh to
+// acknowledge a pause first); the driver asks for a reading and waits for it.
+struct ScreenSnapshot {
+    std::mutex lock;
+    std::string text;
+    std::atomic<uint64_t> requested;
+    std::atomic<uint64_t> served;
+    std::unordered_map<std::string, char> glyph_chars[2]; // 8 x 8 and 8 x 16 cells
+};
+ScreenSnapshot snapshot;
+
+// A cell's lit pixels, row by row, as a key of the glyph table.
+std::string cell_pattern(const ImageRecord& page, uint32_t column, uint32_t row, uint32_t height) {
+    std::string bits(8 * height, '0');
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < 8; ++x)
+            if (pixel_load(page, size_t(row * height + y) * page.width + column * 8 + x) != 0)
+                bits[y * 8 + x] = '1';
+    return bits;
+}
+
+const std::unordered_map<std::string, char>& glyph_table(uint32_t height) {
+    auto& table = snapshot.glyph_chars[height == 16];
+    if (!table.empty()) return table;
+    const uint8_t* glyphs = height == 16 ? fonts.glyphs_8x16 : fonts.glyphs_8x8;
+    // Where codes share a pattern the lowest wins, so the blank cell reads as code 0.
+    for (int code = 255; code >= 0; --code) {
+        std::string bits(8 * height, '0');
+        for (uint32_t i = 0; i < 8 * height; ++i)
+            if (glyphs[code * 8 * height + i]) bits[i] = '1';
+        table[bits] = code == 0 || code == 255 ? ' ' : char(code);
     }
-    return '?';
+    return table;
+}
+
+std::string read_display_page() {
+    const ImageRecord* page = screen.display_page.load(std::memory_order_acquire);
+    if (!page) return {};
+    std::string text;
+    if (page->text_page) {
+        for (uint32_t row = 0; row < page->height; ++row) {
+            for (uint32_t column = 0; column < page->width; ++column) {
+                uint8_t c = cell_char(cell_load(*page, size_t(row) * page->width + column));
+                text += c == 0 ? ' ' : char(c);
+            }
+            text += '\n';
+        }
+        return text;
+    }
+    // A graphics page: each cell is read back by its glyph; pixels of colour 0 are the
+    // background in every mode the game draws text in.
+    uint32_t height = text_row_height(page->font);
+    const auto& table = glyph_table(height);
+    for (uint32_t row = 0; row < page->height / height; ++row) {
+        for (uint32_t column = 0; column < page->width / 8u; ++column) {
+            auto found = table.find(cell_pattern(*page, column, row, height));
+            text += found == table.end() ? '?' : found->second;
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+int32_t refresh_and_read() {
+    int32_t result = display_refresh();
+    uint64_t wanted = snapshot.requested.load();
+    if (wanted != snapshot.served.load() && display.display_pause.load() == 0) {
+        std::string text = read_display_page();
+        {
+            std::lock_guard<std::mutex> guard(snapshot.lock);
+            snapshot.text = std::move(text);
+        }
+        snapshot.served.store(wanted);
+    }
+    return result;
 }
 
 void push_key(SDL_Keycode sym, uint16_t mod, const char* text) {
@@ -103,6 +164,7 @@ void wait_until_taken(uint8_t tail_before) {
 
 [[noreturn]] void play_game(uint32_t speedup, std::function<void()> script) {
     game_test_hooks.speedup = speedup;
+    host_hooks.display_refresh = refresh_and_read;
     run_host(program_entry, sdl_platform(), [script] {
         script();
         fail("the script ended before the game did");
@@ -110,26 +172,14 @@ void wait_until_taken(uint8_t tail_before) {
 }
 
 std::string screen_text() {
-    const ImageRecord* page = screen.display_page.load();
-    if (!page) return {};
-    std::string text;
-    if (page->text_page) {
-        for (uint32_t row = 0; row < page->height; ++row) {
-            for (uint32_t column = 0; column < page->width; ++column) {
-                uint8_t c = cell_char(cell_load(*page, size_t(row) * page->width + column));
-                text += c == 0 ? ' ' : char(c);
-            }
-            text += '\n';
-        }
-        return text;
+    uint64_t wanted = snapshot.requested.fetch_add(1) + 1;
+    auto start = Clock::now();
+    while (snapshot.served.load() < wanted) {
+        if (seconds_since(start) > 5) return "(the display is not being refreshed)\n";
+        sleep_ms(2);
     }
-    uint32_t rows = text_rows(*page), columns = text_columns(*page);
-    for (uint32_t row = 0; row < rows; ++row) {
-        for (uint32_t column = 0; column < columns; ++column)
-            text += read_glyph(*page, column, row);
-        text += '\n';
-    }
-    return text;
+    std::lock_guard<std::mutex> guard(snapshot.lock);
+    return snapshot.text;
 }
 
 std::string screen_row(int32_t row) {
