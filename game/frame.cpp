@@ -1,5 +1,7 @@
 #include "game/frame.h"
 
+#include <iterator>
+
 #include "game/game.h"
 #include "runtime/host/host.h"
 #include "runtime/host/program_end.h"
@@ -53,15 +55,15 @@ void set_text_width(int32_t columns, Here here) {
 }
 
 void color(int32_t foreground, int32_t background, Here here) {
-    statement([&] { ::color(foreground, background, 3); }, here);
+    statement([&] { ::color(foreground, background, 0, 3); }, here);
 }
 
 void locate(int32_t row, int32_t column, Here here) {
-    statement([&] { ::locate(row, column, 3); }, here);
+    statement([&] { ::locate(row, column, 0, 0, 0, 3); }, here);
 }
 
 void key_off(Here here) {
-    statement([] { ::key_labels_off(); }, here);
+    statement([] { ::key_off(); }, here);
 }
 
 namespace {
@@ -72,9 +74,8 @@ void print_items(std::initializer_list<Item> items, bool new_line, Here here) {
             for (const Item& item : items) {
                 RtString* s = item.string();
                 ::print_wrap_check(s);
-                ::print_text(s, false);
+                ::print_text(s, new_line && &item == std::prev(items.end()));
             }
-            if (new_line) ::print_text(str_new_cstring(""), true);
         },
         here);
 }
