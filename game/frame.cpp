@@ -108,20 +108,38 @@ void print_at(int32_t row, int32_t column, Lines lines, Here here) {
 
 // ---- Drawing ------------------------------------------------------------------------------
 
+namespace {
+
+// Which arguments of a LINE or CIRCLE statement the game gives.
+constexpr int32_t line_first_point = 1, line_colour = 8;
+constexpr int32_t circle_colour = 2, circle_aspect = 16;
+constexpr int32_t as_line = 0, as_box = 1;
+
+} // namespace
+
 void line(float x1, float y1, float x2, float y2, int32_t colour, Here here) {
-    statement([&] { ::line_draw(x1, y1, x2, y2, colour, 0, 0); }, here);
+    statement(
+        [&] { ::line_draw(x1, y1, x2, y2, colour, as_line, 0, line_first_point | line_colour); },
+        here);
 }
 
 void box(float x1, float y1, float x2, float y2, Here here) {
-    statement([&] { ::line_draw(x1, y1, x2, y2, 0, 1, 0); }, here);
+    statement([&] { ::line_draw(x1, y1, x2, y2, 0, as_box, 0, line_first_point); }, here);
 }
 
 void box(float x1, float y1, float x2, float y2, int32_t colour, Here here) {
-    statement([&] { ::line_draw(x1, y1, x2, y2, colour, 1, 0); }, here);
+    statement(
+        [&] { ::line_draw(x1, y1, x2, y2, colour, as_box, 0, line_first_point | line_colour); },
+        here);
 }
 
 void ellipse(float x, float y, float radius, float colour, float aspect, Here here) {
-    statement([&] { ::circle_draw(x, y, radius, round_to_integer(colour), 0, 0, aspect); }, here);
+    statement(
+        [&] {
+            ::circle_draw(x, y, radius, round_to_integer(colour), 0, 0, aspect,
+                          circle_colour | circle_aspect);
+        },
+        here);
 }
 
 // ---- Input --------------------------------------------------------------------------------
