@@ -6,7 +6,7 @@
 #include "runtime/host/host.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/key_read.h"
-#include "runtime/input/line_input.h"
+#include "runtime/input/line_editor.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/screen/text_output.h"
@@ -152,16 +152,16 @@ void input(const char* prompt, void* target, uint32_t type, Here here) {
         [&] {
             ::print_text(str_new_cstring(prompt), false);
             ::print_text(str_new_cstring("? "), false);
-            input_targets[1] = target;
-            input_types[1] = type;
+            line_editor.input_targets[1] = target;
+            line_editor.input_types[1] = type;
             ::input_values(1, true);
             if (host.stop_all.load()) stop_program_thread();
         },
         here);
 }
 
-constexpr uint32_t string_target = 0x40000000;
-constexpr uint32_t single_target = 0x20000020;
+constexpr uint32_t string_target = input_string;
+constexpr uint32_t single_target = input_float | 32;
 
 // One poll of the keyboard into `into`; true when a key came.
 bool poll(RtString* into) {
