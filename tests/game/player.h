@@ -13,17 +13,17 @@
 #include <string_view>
 
 // Runs the game with `script` on the driver thread; never returns. `speedup` shortens the
-// game's waits (1 keeps the real timing).
-[[noreturn]] void play_game(uint32_t speedup, std::function<void()> script);
+// game's waits (1 keeps the real timing). The game runs in the test's folder, where its sound
+// files are missing, unless `with_sounds` moves it beside them.
+[[noreturn]] void play_game(uint32_t speedup, std::function<void()> script,
+                            bool with_sounds = false);
 
 // The display page as text: one line per row, trailing blanks kept. Graphics pages are read
 // back glyph by glyph; a cell that matches no glyph reads as '?'.
 std::string screen_text();
-// The text of one row (1-based).
-std::string screen_row(int32_t row);
 
-// Waits until the screen shows `text` (and returns its row), or fails.
-int32_t see(std::string_view text, double timeout_seconds = 20);
+// Waits until the screen shows `text`, or fails.
+void see(std::string_view text, double timeout_seconds = 20);
 // Waits until the screen no longer shows `text`, or fails.
 void unsee(std::string_view text, double timeout_seconds = 20);
 bool shows(std::string_view text);

@@ -26,7 +26,8 @@ void back_to_menu() {
 } // namespace
 
 TEST(Rules, CashMachineChecksEveryWithdrawal) {
-    EXPECT_EXIT(play_game(fast,
+    // At the real speed: a refusal stays on the screen for about a second.
+    EXPECT_EXIT(play_game(1,
                           [] {
                               skip_opening();
                               go("e", room::living_room);
