@@ -10,7 +10,7 @@
 //               subroutine
 //   output      cls, screen, set_text_width, color, locate, key_off, print, print_on,
 //               print_lines, print_at
-//   drawing     box, ellipse
+//   drawing     line, box, ellipse
 //   input       input_line, input_number, wait_key, read_key, key_arrived
 //   sound       play_tune, tone
 //   timing      sleep_for (scaled by the test hook)
