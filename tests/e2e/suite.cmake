@@ -4,3 +4,5 @@ target_link_libraries(test_${name} PRIVATE PkgConfig::X11)
 add_dependencies(test_${name} demo)
 target_compile_definitions(test_${name} PRIVATE
   DEMO_PROGRAM="$<TARGET_FILE:demo>")
+# Its timings are what a user sees; it runs alone, not beside a loaded machine's other tests.
+set(suite_properties RUN_SERIAL TRUE)
