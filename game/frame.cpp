@@ -1,6 +1,7 @@
 #include "game/frame.h"
 
 #include <iterator>
+#include <optional>
 
 #include "game/game.h"
 #include "runtime/host/host.h"
@@ -163,9 +164,19 @@ void input(const char* prompt, void* target, uint32_t type, Here here) {
 constexpr uint32_t string_target = input_string;
 constexpr uint32_t single_target = input_float | 32;
 
-// One poll of the keyboard into `into`; true when a key came.
+// One poll of the keyboard: true when a key came, which goes into `into` when given.
 bool poll(RtString* into) {
-    return !str_equal(str_assign(into, ::inkey()), null_string());
+    if (!into) return str_not_equal(::inkey(), null_string()) != 0;
+    return str_equal(str_assign(into, ::inkey()), null_string()) == 0;
+}
+
+// A poll loop, each pass one statement (labelled, when a label is given).
+void poll_until_key(std::optional<double> label_value, RtString* into, Here here) {
+    bool arrived = false;
+    do {
+        if (label_value) label(*label_value);
+        statement([&] { arrived = poll(into); }, here);
+    } while (!arrived);
 }
 
 } // namespace
@@ -180,32 +191,24 @@ void input_number(const char* prompt, float& target, Here here) {
 
 bool key_arrived(Here here) {
     bool arrived = false;
-    statement([&] { arrived = str_not_equal(::inkey(), null_string()) != 0; }, here);
+    statement([&] { arrived = poll(nullptr); }, here);
     return arrived;
 }
 
 void wait_key(Here here) {
-    while (!key_arrived(here)) {
-    }
+    poll_until_key(std::nullopt, nullptr, here);
 }
 
 void wait_key(double label_value, Here here) {
-    do label(label_value);
-    while (!key_arrived(here));
+    poll_until_key(label_value, nullptr, here);
 }
 
 void read_key(RtString* target, Here here) {
-    bool arrived = false;
-    do statement([&] { arrived = poll(target); }, here);
-    while (!arrived);
+    poll_until_key(std::nullopt, target, here);
 }
 
 void read_key(double label_value, RtString* target, Here here) {
-    bool arrived = false;
-    do {
-        label(label_value);
-        statement([&] { arrived = poll(target); }, here);
-    } while (!arrived);
+    poll_until_key(label_value, target, here);
 }
 
 // ---- Sound and timing ---------------------------------------------------------------------
