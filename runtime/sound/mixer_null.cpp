@@ -94,8 +94,11 @@ class NullMixer final : public Mixer {
     MixerChunk* chunk_load(const char* path) override {
         double ms = file_ms(path);
         if (ms < 0) return nullptr;
+        // Converted to the output format, a long file at a low rate may exceed what a chunk
+        // can count; it is cut to the largest whole number of frames.
+        double frames = std::min(ms * mixer_rate_hz / 1000, double(UINT32_MAX / mixer_frame_bytes));
         auto* chunk = new NullChunk;
-        chunk->bytes = uint32_t(ms * mixer_rate_hz / 1000) * mixer_frame_bytes;
+        chunk->bytes = uint32_t(frames) * mixer_frame_bytes;
         return chunk;
     }
     void chunk_free(MixerChunk* chunk) override {

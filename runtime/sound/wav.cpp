@@ -1,5 +1,6 @@
 #include "runtime/sound/wav.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -58,7 +59,9 @@ bool wav_write(const std::string& path, const SampleBuffer& samples) {
 
 bool wav_read_info(const std::string& path, WavInfo& info) {
     File file(std::fopen(path.c_str(), "rb"), std::fclose);
-    if (!file) return false;
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    const long file_bytes = std::ftell(file.get());
+    if (file_bytes < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
     uint8_t riff[12];
     if (std::fread(riff, sizeof riff, 1, file.get()) != 1 || std::memcmp(riff, "RIFF", 4) != 0 ||
         std::memcmp(riff + 8, "WAVE", 4) != 0)
@@ -88,7 +91,10 @@ bool wav_read_info(const std::string& path, WavInfo& info) {
             have_format = true;
             skip -= long(sizeof format);
         } else if (std::memcmp(chunk, "data", 4) == 0) {
-            data_bytes = size;
+            // A header may claim more samples than the file holds; only those present count.
+            long here = std::ftell(file.get());
+            if (here < 0) return false;
+            data_bytes = uint32_t(std::min<long>(long(size), std::max(file_bytes - here, 0L)));
             have_data = true;
         }
         if (have_format && have_data) break;
