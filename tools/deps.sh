@@ -2,7 +2,7 @@
 # Installs what building, running and testing need on Debian 12.
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config git python3
+  build-essential cmake pkg-config git python3 clang
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   vgabios

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (fuzz/) with clang, AddressSanitizer and UndefinedBehaviorSanitizer,
+# writes their seed corpora and runs each for a bounded time: the first argument in seconds
+# (default 25), two targets at a time. What a target grows is kept in build/fuzz/corpus for
+# the next run; a failing input lands in build/fuzz/findings.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-25}
+dir=build/fuzz
+targets=(number_parser music sound_files)
+
+CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DRT_SANITIZE=address -DRT_FUZZ=ON -DRT_BUILD_BENCH=OFF >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+# Seeds: well-formed and nearly well-formed inputs of each parser.
+seeds=$dir/seeds
+rm -rf "$seeds"
+mkdir -p "$seeds"/{number_parser,music,sound_files} "$dir"/findings
+seed() { # target, then the seed's bytes as printf's format
+  local target=$1
+  shift
+  # shellcheck disable=SC2059
+  printf "$@" >"$seeds/$target/$(ls "$seeds/$target" | wc -l)"
+}
+for text in '  12 56' '&H1F' '&O17' '1E2' '12abc' '.5' '1.2.3' '--5' '5E+3' '0.005' '1D3' \
+  '&HFFFFFFFFFFFFFFFF' '&H10000000000000000' '&O1777777777777777777777' '-' '+7' \
+  '1.5E-07' '3.402823E+38' '123456789012345678901234567890' '0.000000000000000000001D-300'; do
+  seed number_parser '%s' "$text"
+done
+for text in 'O3L6C' 'p8' 'B-A+' 'C,E,G' 'L0' 'O7' 'C0' 'MBCDE' 'MFCDE' 'T60C' 'N44' \
+  'MLC.MS.D..' '<>C#4' 'V0C' 'P64' 'T255L64O6B' 'C+-' 'MX' 'L8GFEDC4'; do
+  seed music '%s' "$text"
+done
+seed music 'N=\004\002\000'  # a single-precision variable
+seed music 'L=\010\022\000C' # a double variable
+seed music 'T=\310\041\000'  # a signed 8-bit field
+# Sound files: a choice byte, the capability text's length, the text, then the file.
+python3 - "$seeds/sound_files" <<'PY'
+import struct, sys
+folder = sys.argv[1]
+def wav(channels=2, rate=22050, bits=16, frames=16, data_size=None, extra=b"", cut=None):
+    align = channels * bits // 8
+    samples = bytes((i * 37) & 0xFF for i in range(frames * align))
+    fmt = struct.pack("<HHIIHH", 1, channels, rate, rate * align, align, bits)
+    size = len(samples) if data_size is None else data_size
+    body = b"WAVE" + b"fmt " + struct.pack("<I", 16) + fmt + extra + b"data" + struct.pack("<I", size) + samples
+    whole = b"RIFF" + struct.pack("<I", len(body)) + body
+    return whole if cut is None else whole[:cut]
+cases = [
+    (0x01, "SYNC", wav()),
+    (0x05, "SYNC,LEN,VOL,PAUSE", wav(channels=1, bits=8, rate=8000)),
+    (0x21, "LEN", wav(extra=b"LIST" + struct.pack("<I", 4) + b"INFO")),
+    (0x7f, "sync , vol", wav(frames=2000)),
+    (0x03, "SETPOS", b""),
+    (0xfc, "", wav(data_size=0x7FFFFFF0)),
+    (0x85, "SYNC", wav(cut=40)),
+    (0x09, "PAUSE,PAUSE", wav()),
+    (0x41, "LEN,SETPOS", wav(bits=24, channels=6, rate=48000)),
+]
+for n, (choice, caps, data) in enumerate(cases):
+    with open(f"{folder}/{n}", "wb") as f:
+        f.write(bytes([choice, len(caps)]) + caps.encode() + data)
+PY
+
+run() { # target
+  local target=$1 corpus=$dir/corpus/$1
+  mkdir -p "$corpus"
+  if ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    "$dir/fuzz/fuzz_$target" "$corpus" "$seeds/$target" -dict="fuzz/$target.dict" \
+    -max_len=4096 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+    -artifact_prefix="$dir/findings/$target-" >"$dir/$target.log" 2>&1; then
+    echo "fuzz_$target: $(grep -o 'Done [0-9]* runs' "$dir/$target.log" | tail -1)"
+  else
+    tail -40 "$dir/$target.log"
+    echo "fuzz_$target failed; the input is in $dir/findings" >&2
+    return 1
+  fi
+}
+export -f run
+export dir seeds seconds
+printf '%s\n' "${targets[@]}" | xargs -P "$(nproc)" -I{} bash -c 'run {}'
