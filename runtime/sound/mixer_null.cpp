@@ -58,10 +58,11 @@ double chunk_ms(uint32_t bytes) {
     return bytes * 1000.0 / (double(mixer_rate_hz) * mixer_frame_bytes);
 }
 
-// The length a file would have in the output format, or -1 when it is no readable sound.
+// The length a file would have in the output format, or -1 when it is no readable sound (the
+// files the real mixer refuses before loading included).
 double file_ms(const char* path) {
     WavInfo info;
-    if (!wav_read_info(path, info)) return -1;
+    if (!wav_loadable(path) || !wav_read_info(path, info)) return -1;
     return info.frames * 1000.0 / info.rate_hz;
 }
 

@@ -3,6 +3,7 @@
 #include <SDL_mixer.h>
 
 #include "runtime/sound/mixer.h"
+#include "runtime/sound/wav.h"
 
 namespace {
 
@@ -63,7 +64,10 @@ class SdlMixer final : public Mixer {
         }
         return chunk;
     }
+    // The mixer's loaders trust a sound file's header; one that would mislead them is refused
+    // before they see it.
     MixerChunk* chunk_load(const char* path) override {
+        if (!wav_loadable(path)) return nullptr;
         Mix_Chunk* loaded = Mix_LoadWAV(path);
         if (!loaded) return nullptr;
         auto* chunk = new SdlChunk;
@@ -87,6 +91,7 @@ class SdlMixer final : public Mixer {
     }
 
     MixerMusic* music_load(const char* path) override {
+        if (!wav_loadable(path)) return nullptr;
         Mix_Music* loaded = Mix_LoadMUS(path);
         if (!loaded) return nullptr;
         auto* music = new SdlMusic;

@@ -27,6 +27,58 @@ uint32_t get32(const uint8_t* at) {
 constexpr uint32_t format_pcm = 1;
 constexpr uint32_t format_extensible = 0xFFFE;
 
+// An information list of `bytes` bytes at `start`: its texts, each in an item of its own, are
+// read up to a zero byte. Every item must lie whole inside the list, and the list must end in a
+// zero byte, so that no text is read past it.
+bool info_list_loadable(FILE* file, long start, long bytes) {
+    uint8_t header[8], end = 1;
+    if (std::fseek(file, start + bytes - 1, SEEK_SET) != 0 || std::fread(&end, 1, 1, file) != 1 ||
+        end != 0)
+        return false;
+    for (long at = 4; at < bytes;) {
+        if (at + 8 > bytes || std::fseek(file, start + at, SEEK_SET) != 0 ||
+            std::fread(header, sizeof header, 1, file) != 1)
+            return false;
+        long size = long(get32(header + 4));
+        if (size > bytes - at - 8) return false;
+        at += 8 + size + (size & 1);
+    }
+    return true;
+}
+
+// The chunks of a RIFF file from offset 12 on, read with or without pad bytes after odd-sized
+// chunks: false when one would mislead a loader.
+bool chunks_loadable(FILE* file, long file_bytes, bool padded) {
+    constexpr uint32_t loop_table_offset = 36, loop_count_offset = 28, loop_bytes = 24;
+    long at = 12;
+    uint8_t header[8], body[loop_table_offset];
+    while (at + 8 <= file_bytes) {
+        if (std::fseek(file, at, SEEK_SET) != 0 || std::fread(header, sizeof header, 1, file) != 1)
+            return false;
+        uint32_t size = get32(header + 4);
+        long available = file_bytes - (at + 8);
+        size_t present = std::fread(body, 1, std::min<size_t>(size, sizeof body), file);
+        if (std::memcmp(header, "fmt ", 4) == 0 && present >= 16) {
+            // The audio layer counts channels in one byte.
+            uint32_t channels = get16(body + 2);
+            if (channels == 0 || channels > 255 || get32(body + 4) == 0 || get16(body + 12) == 0)
+                return false;
+        } else if (std::memcmp(header, "smpl", 4) == 0) {
+            if (present < loop_table_offset) return false;
+            uint64_t table = std::min<uint64_t>(size, uint64_t(available)) - loop_table_offset;
+            if (get32(body + loop_count_offset) > table / loop_bytes) return false;
+        } else if (std::memcmp(header, "LIST", 4) == 0) {
+            // A list starts with its four-letter type.
+            if (present < 4) return false;
+            if (std::memcmp(body, "INFO", 4) == 0 &&
+                !info_list_loadable(file, at + 8, std::min(long(size), available)))
+                return false;
+        }
+        at += 8 + long(size) + (padded ? long(size & 1) : 0);
+    }
+    return true;
+}
+
 } // namespace
 
 bool wav_write(const std::string& path, const SampleBuffer& samples) {
@@ -103,4 +155,18 @@ bool wav_read_info(const std::string& path, WavInfo& info) {
     if (!have_format || !have_data) return false;
     info.frames = data_bytes / block_align;
     return true;
+}
+
+bool wav_loadable(const std::string& path) {
+    File file(std::fopen(path.c_str(), "rb"), std::fclose);
+    uint8_t riff[4];
+    if (!file || std::fread(riff, sizeof riff, 1, file.get()) != 1 ||
+        std::memcmp(riff, "RIFF", 4) != 0)
+        return true;
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+    const long file_bytes = std::ftell(file.get());
+    // Loaders differ in whether an odd-sized chunk is followed by a pad byte, and they read on
+    // past the size the RIFF header gives: every chunk either reading could find is checked.
+    return file_bytes >= 0 && chunks_loadable(file.get(), file_bytes, false) &&
+           chunks_loadable(file.get(), file_bytes, true);
 }
