@@ -23,3 +23,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_SANITIZE=thread -DRT_BUILD_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   ctest --test-dir build/tsan -j"$jobs" -L threaded --output-on-failure
+
+# Every parser under libFuzzer for a bounded time (clang, AddressSanitizer + UBSan).
+tools/fuzz.sh 25
