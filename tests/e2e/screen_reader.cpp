@@ -49,8 +49,12 @@ std::string TextScreen::row_text(int32_t row) const {
 }
 
 bool TextScreen::contains(const std::string& text) const {
-    for (int32_t r = 1; r <= rows; ++r)
-        if (row_text(r).find(text) != std::string::npos) return true;
+    // Whole rows, blanks included, so that a text ending in a space is found too.
+    for (int32_t r = 1; r <= rows; ++r) {
+        std::string row;
+        for (int32_t c = 1; c <= columns; ++c) row += char(at(r, c).code);
+        if (row.find(text) != std::string::npos) return true;
+    }
     return false;
 }
 

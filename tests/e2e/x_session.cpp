@@ -60,9 +60,16 @@ unsigned long find_titled(Display* display, Window root, const std::string& titl
     return found;
 }
 
+// A window that has gone (its program ended) is no reason to end the test process, which is
+// what Xlib's own handler does.
+int ignore_x_errors(Display*, XErrorEvent*) {
+    return 0;
+}
+
 } // namespace
 
 XSession::XSession() {
+    XSetErrorHandler(ignore_x_errors);
     // A display number of our own: the first whose lock file does not exist.
     for (int number = 140; number < 200; ++number) {
         std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
@@ -126,6 +133,7 @@ bool XSession::capture(unsigned long window, Screenshot& out) {
     Display* display = as_display(display_);
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes)) return false;
+    XSync(display, False);
     XImage* image =
         XGetImage(display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
     if (!image) return false;
