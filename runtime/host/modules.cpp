@@ -2,6 +2,7 @@
 
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/input/line_editor.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/sound/sound.h"
 
@@ -9,5 +10,6 @@ void attach_modules() {
     keyboard_attach();
     input_method_attach();
     screen_attach();
+    line_editor_attach();
     sound_attach();
 }

@@ -14,6 +14,7 @@
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/text_output.h"
+#include "runtime/strings/random_timer.h"
 #include "runtime/strings/rtstring.h"
 
 LineEditorState line_editor;
@@ -492,4 +493,22 @@ void input_values(int32_t count, bool newline) {
         }
         if (input_key(editor, key)) return;
     }
+}
+
+namespace {
+
+// The seed prompt: the editor reads one signed 16-bit value after the prompt.
+int16_t ask_seed() {
+    int16_t seed = 0;
+    print_chars(seed_prompt_text, false);
+    line_editor.input_targets[1] = &seed;
+    line_editor.input_types[1] = 16;
+    input_values(1, true);
+    return seed;
+}
+
+} // namespace
+
+void line_editor_attach() {
+    random_timer.random.ask_seed = ask_seed;
 }

@@ -4,7 +4,8 @@
 // the variables' types is taken back at once, so only well-formed lines can be typed.
 //
 // Operations (program thread): input_values; one session a key at a time: input_begin,
-// input_key, input_cursor_update, input_end; the check of one field: input_field_value
+// input_key, input_cursor_update, input_end; the check of one field: input_field_value;
+// line_editor_attach (start-up: lends the editor to the random-number seed's prompt)
 #pragma once
 
 #include <cstdint>
@@ -73,3 +74,6 @@ struct InputFieldValue {
     double real; // double and extended targets
 };
 InputFieldValue input_field_value(std::string_view field, uint32_t type);
+
+// Start-up: the random-number generator asks for its seed through this editor.
+void line_editor_attach();

@@ -9,6 +9,7 @@
 #include "runtime/input/line_editor.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/text_output.h"
+#include "runtime/strings/random_timer.h"
 #include "runtime/strings/rtstring.h"
 #include "support/host_harness.h"
 
@@ -53,6 +54,35 @@ TEST(LineEditorHost, TypedKeysReachTheVariable) {
                             null_platform_push(typed_key(key));
                         null_platform_push(cursor_up()); // passed over
                         for (char key : std::string_view("2\b5\r"))
+                            null_platform_push(typed_key(key));
+                    }),
+                ExitedWithCode(0), "");
+}
+
+TEST(LineEditorHost, RandomizeWithoutASeedAsksForOne) {
+    EXPECT_EXIT(run_host(
+                    [](int) {
+                        auto typed_seed = [] { return random_timer.random.rnd_seed >> 8; };
+                        randomize(0, 0);
+                        require(typed_seed() == uint16_t(-1234), "the typed value seeds");
+                        randomize(0, 0);
+                        require(typed_seed() == 9999, "a value beyond 16 bits cannot be typed");
+                        const ImageRecord& page = *screen.destination;
+                        auto row = [&](uint32_t r) {
+                            std::string text;
+                            for (uint32_t col = 0; col < 44; ++col)
+                                text += char(cell_char(cell_load(page, r * page.width + col)));
+                            return text;
+                        };
+                        require(row(0) == "Random-number seed (-32768 to 32767)? -1234 ", "1st");
+                        require(row(1) == "Random-number seed (-32768 to 32767)? 9999  ", "2nd");
+                        host.quit_requested.store(1);
+                        stop_program_thread();
+                    },
+                    null_platform(),
+                    [] {
+                        sleep_ms(50);
+                        for (char key : std::string_view("-1234\r99999\r"))
                             null_platform_push(typed_key(key));
                     }),
                 ExitedWithCode(0), "");
