@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-25}
 dir=build/fuzz
-all=(number_parser music sound_files sound_loaders_sdl)
+all=(number_parser music sound_files sound_loaders_sdl line_editor)
 shift || true
 targets=("${@:-${all[@]}}")
 
@@ -38,6 +38,17 @@ done
 seed music 'N=\004\002\000'  # a single-precision variable
 seed music 'L=\010\022\000C' # a double variable
 seed music 'T=\310\041\000'  # a signed 8-bit field
+# Line editor: a scene byte and keys (Backspace is \010, Tab \011), or from \200 on a type
+# byte and a field.
+for keys in '\000123.5' '\0003.5E38' '\0001.12345678\010\0109' '\001-1D5' '\002.5e-4000' \
+  '\003&HFF' '\004-32768\010' '\005&O377\011' '\006"quoted, text"x' '\007a,b,"c"' \
+  '\0101234567890123456789' '\013abc\011def\010\010' '\0141.5,"x",12'; do
+  seed line_editor "$keys"
+done
+for field in '\2003.4E38' '\2001E-45' '\201&O1777777777777777777777' '\2021D308' \
+  '\203-128' '\204255' '\211-9223372036854775808' '\21218446744073709551615' '\200-.5e+3'; do
+  seed line_editor "$field"
+done
 # Sound files. For sound_files a choice byte, the capability text's length and the text come
 # first; sound_loaders_sdl takes the files as they are.
 python3 - "$seeds" <<'PY'
