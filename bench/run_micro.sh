@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the micro-benchmarks, runs each program once, one after another, and prints the
-# figures and ratios of that one run (bench/ratios.py). The JSON results stay in the results
+# figures and ratios of that one run (bench/figures.py). The JSON results stay in the results
 # folder.
 #
 # Usage: bench/run_micro.sh [BUILD_FOLDER [RESULTS_FOLDER]]
@@ -24,4 +24,4 @@ for name in "${programs[@]}"; do
   "$build/bench/bench_$name" --benchmark_out="$results/$name.json" \
     --benchmark_out_format=json >&2
 done
-python3 bench/ratios.py "$results"
+python3 bench/figures.py "$results"

@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
-"""Reads one run of the micro-benchmarks (the JSON files bench/run_micro.sh writes) and prints
-the figures and ratios that docs/performance.md quotes, as Markdown table rows.
+"""Reads the results of bench/run_micro.sh and bench/run_window.sh (JSON files, one per
+benchmark program) and prints the figures that docs/performance.md quotes as Markdown tables:
+the whole-program figures beside their goals, then the micro-benchmarks' figures and ratios.
 
 Compute-bound figures use processor time, which a busy machine disturbs less than the wall
 clock; figures about waiting (a loop that sleeps while it polls) use the wall clock.
 
-Usage: bench/ratios.py RESULTS_FOLDER
+Usage: bench/figures.py RESULTS_FOLDER
 """
 import json
 import sys
@@ -15,14 +16,14 @@ NS_PER_UNIT = {"ns": 1.0, "us": 1e3, "ms": 1e6, "s": 1e9}
 
 
 def load(folder):
-    runs, context = {}, None
+    runs, contexts = {}, {}
     for path in sorted(Path(folder).glob("*.json")):
         data = json.loads(path.read_text())
-        context = context or data["context"]
+        contexts[path.stem] = data["context"]
         for bench in data["benchmarks"]:
             name = bench["name"].split("/iterations:")[0]
             runs[(path.stem, name)] = bench
-    return runs, context
+    return runs, contexts
 
 
 def ns(bench, clock):
@@ -36,16 +37,49 @@ def show_time(value_ns):
     return f"{value_ns:.3g} ns"
 
 
+# Whole-program figures of bench_window: (benchmark, counter, what, unit, goal, at most).
+GOALS = (
+    ("BM_IdleCpuShare/game_prompt", "on_cpu_percent", "processor share waiting at \"Type something\"", "%", 1.0),
+    ("BM_IdleCpuShare/game_title", "on_cpu_percent", "processor share waiting at the title", "%", 1.0),
+    ("BM_IdleCpuShare/demo_end_prompt", "on_cpu_percent", "processor share waiting at the demo's end prompt", "%", 1.0),
+    ("BM_KeyToGlyph/game_prompt", "p50_ms", "key event to its glyph, 50th percentile", "ms", None),
+    ("BM_KeyToGlyph/game_prompt", "p95_ms", "key event to its glyph, 95th percentile", "ms", 50.0),
+    ("BM_StartToFirstFrame/game", "frame_p50_ms", "game: exec to first frame, 50th percentile", "ms", 150.0),
+    ("BM_StartToFirstFrame/game", "frame_p95_ms", "game: exec to first frame, 95th percentile", "ms", 150.0),
+    ("BM_StartToFirstFrame/demo", "frame_p50_ms", "demo: exec to first frame, 50th percentile", "ms", 150.0),
+    ("BM_ResidentMemory/game_played", "rss_mb", "resident memory after a round of play", "MB", 40.0),
+    ("BM_ResidentMemory/game_played", "peak_rss_mb", "peak resident memory (VmHWM) by then", "MB", 40.0),
+)
+
+
+def print_goals(get):
+    rows = []
+    for name, key, what, unit, goal in GOALS:
+        bench = get("window", name)
+        if not bench or key not in bench:
+            continue
+        value = bench[key]
+        verdict = "" if goal is None else ("met" if value <= goal else "**missed**")
+        goal_text = "" if goal is None else f"≤ {goal:g} {unit}"
+        rows.append(f"| {what} | {value:.3g} {unit} | {goal_text} | {verdict} |")
+    if rows:
+        print("| figure (bench_window) | measured | goal | |")
+        print("|---|---|---|---|")
+        print("\n".join(rows))
+        print()
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
-    runs, context = load(sys.argv[1])
+    runs, contexts = load(sys.argv[1])
     if not runs:
         sys.exit("no benchmark results in " + sys.argv[1])
 
     def get(program, name):
         return runs.get((program, name))
 
+    print_goals(get)
     rows = []
 
     def time(program, name, what, clock="cpu"):
@@ -125,12 +159,16 @@ def main():
         rows.append(("bench_refresh", "full text redraw, share of one 33 ms refresh period",
                      f"{100 * ns(full, 'cpu') / 33.3e6:.2f} %"))
 
-    load_avg = ", ".join(f"{x:.2f}" for x in context.get("load_avg", []))
-    print(f"Run of {context['date']} on {context['num_cpus']} processors, load {load_avg}\n")
-    print("| program | figure | value |")
-    print("|---|---|---|")
-    for program, what, value in rows:
-        print(f"| {program} | {what} | {value} |")
+    if rows:
+        print("| program | figure | value |")
+        print("|---|---|---|")
+        for program, what, value in rows:
+            print(f"| {program} | {what} | {value} |")
+    print()
+    for program, context in contexts.items():
+        load_avg = ", ".join(f"{x:.2f}" for x in context.get("load_avg", []))
+        print(f"- bench_{program}: {context['date']}, {context['num_cpus']} processors, "
+              f"load average {load_avg}")
 
 
 if __name__ == "__main__":
