@@ -34,6 +34,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 const std::vector<std::string> quiet_audio = {"SDL_AUDIODRIVER=dummy"};
+
+// A window may vanish between the request that found it and the next one about it; the
+// default handler would end the measurement (and leave its programs running).
+int ignore_x_errors(Display*, XErrorEvent*) {
+    return 0;
+}
+[[maybe_unused]] const bool x_errors_ignored = (XSetErrorHandler(ignore_x_errors), true);
 constexpr int cell_w = 8, cell_h = 16;
 
 double ms_between(Clock::time_point from, Clock::time_point to) {
@@ -55,7 +62,8 @@ double percentile(std::vector<double> values, double p) {
 
 struct TaskTime {
     std::string name;
-    double cpu_s;
+    double cpu_s;    // from the stat line, in clock ticks (usually 10 ms)
+    double on_cpu_s; // from schedstat, in nanoseconds
 };
 
 // Name and processor time (user + system) of one task, from its stat line.
@@ -74,7 +82,7 @@ TaskTime read_stat(const std::string& path) {
         if (number == 15) system = std::stoull(field);
     }
     return {line.substr(open + 1, close - open - 1),
-            double(user + system) / double(sysconf(_SC_CLK_TCK))};
+            double(user + system) / double(sysconf(_SC_CLK_TCK)), 0};
 }
 
 std::map<pid_t, TaskTime> read_tasks(pid_t pid) {
@@ -84,7 +92,12 @@ std::map<pid_t, TaskTime> read_tasks(pid_t pid) {
     if (!dir) return tasks;
     while (dirent* entry = readdir(dir)) {
         if (entry->d_name[0] == '.') continue;
-        tasks[pid_t(std::stol(entry->d_name))] = read_stat(folder + "/" + entry->d_name + "/stat");
+        std::string task = folder + "/" + entry->d_name;
+        TaskTime& time = tasks[pid_t(std::stol(entry->d_name))] = read_stat(task + "/stat");
+        std::ifstream schedstat(task + "/schedstat");
+        unsigned long long on_cpu_ns = 0;
+        schedstat >> on_cpu_ns;
+        time.on_cpu_s = double(on_cpu_ns) * 1e-9;
     }
     closedir(dir);
     return tasks;
@@ -120,9 +133,7 @@ pid_t server_pid(const std::string& display) {
 // and reads single cells, without the cost of a whole-window screenshot.
 class Observer {
   public:
-    explicit Observer(const std::string& display) : display_(XOpenDisplay(display.c_str())) {
-        XSetErrorHandler(ignore_errors);
-    }
+    explicit Observer(const std::string& display) : display_(XOpenDisplay(display.c_str())) {}
     ~Observer() {
         if (display_) XCloseDisplay(display_);
     }
@@ -204,9 +215,19 @@ class Observer {
         return read_text_screen(shot).at(1, 1).code;
     }
 
+    // Polls one cell until `wanted` says yes about its character; false after the time-out.
+    template <typename Wanted>
+    bool wait_cell(unsigned long window, int32_t row, int32_t column, Wanted wanted,
+                   int timeout_ms) {
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (!wanted(cell_code(window, row, column))) {
+            if (Clock::now() > deadline) return false;
+            sleep_for_ms(0.5);
+        }
+        return true;
+    }
+
   private:
-    // A window may vanish between the event that named it and a request about it.
-    static int ignore_errors(Display*, XErrorEvent*) { return 0; }
     bool next_event(int type, int timeout_ms, XEvent& event) {
         auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
         for (;;) {
@@ -226,7 +247,7 @@ class Observer {
 };
 
 // xdotool started without waiting for it, so that the key's arrival can be watched.
-[[maybe_unused]] pid_t start_xdotool(const std::string& display, const std::string& key) {
+pid_t start_xdotool(const std::string& display, const std::string& key) {
     std::string variable = "DISPLAY=" + display;
     std::vector<char*> env;
     for (char** e = environ; *e; ++e)
@@ -240,69 +261,178 @@ class Observer {
     return pid;
 }
 
+void run_xdotool(const std::string& display, const std::string& key) {
+    if (pid_t pid = start_xdotool(display, key)) waitpid(pid, nullptr, 0);
+}
+
 // ---- The programs and where they wait -----------------------------------------------------
 
-struct Running {
-    pid_t pid = 0;
-    unsigned long window = 0;
+// Plays a program in its window the way a user does, reading the screen back between steps.
+class Player {
+  public:
+    Player(XSession& x, const char* program) : x_(x) {
+        pid_ = x.launch(program, quiet_audio);
+        window_ = x.wait_window("Untitled", 10000);
+    }
+    pid_t pid() const { return pid_; }
+    unsigned long window() const { return window_; }
+
+    // Waits until the last row with text ends with `ending`: the program has printed it and
+    // waits there. Cells no glyph matches (the cursor) count as blanks.
+    bool wait_last_row(const std::string& ending, int timeout_ms = 30000) {
+        auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (window_ && Clock::now() < deadline) {
+            if (last_row().ends_with(ending)) return true;
+            sleep_for_ms(50);
+        }
+        return false;
+    }
+    bool shows(const std::string& text) {
+        TextScreen screen;
+        return read(screen) && screen.contains(text);
+    }
+
+    void type_line(const std::string& line) {
+        x_.type(window_, line);
+        x_.key(window_, "Return");
+    }
+    void press(const std::string& key) { x_.key(window_, key); }
+
+    // The row and column of the cell after `prompt` and its "? ", on the last row with text.
+    bool cell_after(const std::string& prompt, int32_t& row, int32_t& column) {
+        TextScreen screen;
+        if (!read(screen)) return false;
+        for (row = screen.rows; row >= 1; --row) {
+            size_t at = screen.row_text(row).find(prompt);
+            if (at == std::string::npos) continue;
+            column = int32_t(at + prompt.size()) + 2;
+            return true;
+        }
+        return false;
+    }
+
+  private:
+    bool read(TextScreen& screen) {
+        Screenshot shot;
+        if (!x_.capture(window_, shot)) return false;
+        screen = read_text_screen(shot);
+        for (ScreenCell& cell : screen.cells)
+            if (!cell.matched) cell.code = ' ';
+        return true;
+    }
+    std::string last_row() {
+        TextScreen screen;
+        if (!read(screen)) return {};
+        for (int32_t row = screen.rows; row >= 1; --row)
+            if (std::string text = screen.row_text(row); !text.empty()) return text;
+        return {};
+    }
+
+    XSession& x_;
+    pid_t pid_ = 0;
+    unsigned long window_ = 0;
 };
 
-Running launch(XSession& x, const char* program) {
-    Running run;
-    run.pid = x.launch(program, quiet_audio);
-    run.window = x.wait_window("Untitled", 10000);
-    return run;
+enum class Scene {
+    demo_end_prompt, // the closing prompt of a program that does nothing else
+    game_title,      // "Press a key to continue....." after the splash
+    game_prompt,     // "Type something" in the first room
+    game_played,     // the first room again after a round through screens and sounds
+};
+
+constexpr char title_prompt[] = "Press a key to continue.....";
+constexpr char room_prompt[] = "Type something?";
+
+// From the title through the dream, whose pauses a key cuts short, to the first room.
+bool play_to_room(Player& player) {
+    if (!player.wait_last_row(title_prompt)) return false;
+    player.press("space");
+    auto deadline = Clock::now() + std::chrono::seconds(60);
+    while (!player.wait_last_row(room_prompt, 400)) {
+        if (Clock::now() > deadline) return false;
+        if (player.shows("Dream Sequence")) player.press("space");
+    }
+    // A key meant for the dream may have reached the line instead.
+    for (int i = 0; i < 3; ++i) player.press("BackSpace");
+    return player.wait_last_row(room_prompt);
 }
 
-// The end prompt of a program that has nothing else to do.
-bool demo_at_end_prompt(XSession& x, Running& run) {
-    TextScreen screen;
-    run = launch(x, DEMO_PROGRAM);
-    return run.window && wait_for_text(x, run.window, "Press any key to continue", 5000, screen);
+// A round through the game's screens: an item taken, the living room, the television with
+// its sound, the cash machine's graphics screen, and back.
+bool play_round(Player& player) {
+    player.type_line("get cashcard");
+    if (!player.wait_last_row("Press a key to continue....")) return false;
+    player.press("space");
+    if (!player.wait_last_row(room_prompt)) return false;
+    player.type_line("e");
+    if (!player.wait_last_row(room_prompt) || !player.shows("living room")) return false;
+    // Six programmes, then the card number; the seventh answer turns the set off.
+    player.type_line("turn on tv");
+    for (int answer = 1; answer <= 7; ++answer) {
+        if (!player.wait_last_row("go on watching?")) return false;
+        player.type_line(answer < 7 ? "y" : "n");
+    }
+    if (!player.wait_last_row(room_prompt)) return false;
+    player.type_line("put card in machine");
+    if (!player.wait_last_row("Press any key to see the screen:")) return false;
+    player.press("space");
+    if (!player.wait_last_row("Your choice:")) return false;
+    player.press("3");
+    return player.wait_last_row(room_prompt);
 }
 
-enum class Scene { demo_end_prompt };
-
-bool reach(XSession& x, Running& run, Scene scene) {
+bool reach(Player& player, Scene scene) {
     switch (scene) {
-    case Scene::demo_end_prompt: return demo_at_end_prompt(x, run);
+    case Scene::demo_end_prompt: return player.wait_last_row("Press any key to continue");
+    case Scene::game_title: return player.wait_last_row(title_prompt);
+    case Scene::game_prompt: return play_to_room(player);
+    case Scene::game_played: return play_to_room(player) && play_round(player);
     }
     return false;
+}
+
+const char* program_of(Scene scene) {
+    return scene == Scene::demo_end_prompt ? DEMO_PROGRAM : GAME_PROGRAM;
 }
 
 // ---- Benchmarks ---------------------------------------------------------------------------
 
 // Processor share of the program, by thread, and of the X server, while the program waits at
-// `scene` for ten seconds.
+// `scene` for ten seconds: from the kernel's tick counts of the stat lines (cpu_percent and
+// the threads), and from the nanosecond run times of schedstat (on_cpu_percent).
 void BM_IdleCpuShare(benchmark::State& state, Scene scene) {
     for (auto _ : state) {
         XSession x;
-        Running run;
-        if (!x.ready() || !reach(x, run, scene)) {
+        Player player(x, program_of(scene));
+        if (!x.ready() || !reach(player, scene)) {
             state.SkipWithError("the program did not reach its waiting screen");
             return;
         }
         sleep_for_ms(1000); // let the last frame and any start-up work settle
+        pid_t pid = player.pid();
         pid_t server = server_pid(x.display_name());
-        auto tasks_before = read_tasks(run.pid);
+        auto tasks_before = read_tasks(pid);
         double server_before = read_stat("/proc/" + std::to_string(server) + "/stat").cpu_s;
         auto start = Clock::now();
         sleep_for_ms(10000);
-        auto tasks_after = read_tasks(run.pid);
+        auto tasks_after = read_tasks(pid);
         double server_after = read_stat("/proc/" + std::to_string(server) + "/stat").cpu_s;
         double wall_s = ms_between(start, Clock::now()) / 1000;
 
-        double total = 0, main = 0, audio = 0;
+        double total = 0, main = 0, audio = 0, on_cpu = 0;
         for (const auto& [tid, after] : tasks_after) {
             auto before = tasks_before.find(tid);
-            double used = after.cpu_s - (before == tasks_before.end() ? 0 : before->second.cpu_s);
+            bool known = before != tasks_before.end();
+            double used = after.cpu_s - (known ? before->second.cpu_s : 0);
+            on_cpu += after.on_cpu_s - (known ? before->second.on_cpu_s : 0);
             total += used;
-            if (tid == run.pid)
+            if (tid == pid)
                 main += used;
             else if (after.name.starts_with("SDLAudio"))
                 audio += used;
         }
         state.counters["cpu_percent"] = 100 * total / wall_s;
+        state.counters["on_cpu_percent"] = 100 * on_cpu / wall_s;
         state.counters["main_thread_percent"] = 100 * main / wall_s;
         state.counters["audio_thread_percent"] = 100 * audio / wall_s;
         state.counters["other_threads_percent"] = 100 * (total - main - audio) / wall_s;
@@ -310,6 +440,63 @@ void BM_IdleCpuShare(benchmark::State& state, Scene scene) {
     }
 }
 BENCHMARK_CAPTURE(BM_IdleCpuShare, demo_end_prompt, Scene::demo_end_prompt)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_IdleCpuShare, game_title, Scene::game_title)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_IdleCpuShare, game_prompt, Scene::game_prompt)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// From a key press in the X server (xdotool, as a user's key) to its glyph in the program's
+// window, at a prompt of the line editor; every key is then rubbed out with Backspace. The
+// pauses between keys vary so that the keys fall on every phase of the main loop.
+void BM_KeyToGlyph(benchmark::State& state, Scene scene) {
+    constexpr int keys = 100;
+    std::vector<double> latency_ms;
+    std::mt19937 random(7);
+    std::uniform_real_distribution<double> pause_ms(20, 120);
+    for (auto _ : state) {
+        XSession x;
+        Player player(x, program_of(scene));
+        int32_t row = 0, column = 0;
+        if (!x.ready() || !reach(player, scene) || !player.cell_after(room_prompt, row, column)) {
+            state.SkipWithError("the program did not reach its prompt");
+            return;
+        }
+        unsigned long window = player.window();
+        Observer observer(x.display_name());
+        observer.watch_keys(window);
+        for (int i = 0; i < keys; ++i) {
+            uint8_t letter = uint8_t('a' + i % 26);
+            sleep_for_ms(pause_ms(random));
+            observer.discard_events();
+            pid_t xdotool = start_xdotool(x.display_name(), std::string(1, char(letter)));
+            bool pressed = observer.wait_key_press(3000);
+            auto pressed_at = Clock::now();
+            bool shown =
+                pressed && observer.wait_cell(
+                               window, row, column, [&](uint8_t c) { return c == letter; }, 3000);
+            double ms = ms_between(pressed_at, Clock::now());
+            if (xdotool) waitpid(xdotool, nullptr, 0);
+            if (!shown) break;
+            latency_ms.push_back(ms);
+            run_xdotool(x.display_name(), "BackSpace");
+            observer.wait_cell(
+                window, row, column, [&](uint8_t c) { return c != letter; }, 3000);
+        }
+    }
+    if (latency_ms.size() < keys) {
+        state.SkipWithError("a key did not show");
+        return;
+    }
+    state.counters["keys"] = double(latency_ms.size());
+    state.counters["p50_ms"] = percentile(latency_ms, 50);
+    state.counters["p95_ms"] = percentile(latency_ms, 95);
+    state.counters["max_ms"] = *std::max_element(latency_ms.begin(), latency_ms.end());
+}
+BENCHMARK_CAPTURE(BM_KeyToGlyph, game_prompt, Scene::game_prompt)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
@@ -352,21 +539,27 @@ void BM_StartToFirstFrame(benchmark::State& state, const char* program) {
 BENCHMARK_CAPTURE(BM_StartToFirstFrame, demo, DEMO_PROGRAM)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_StartToFirstFrame, game, GAME_PROGRAM)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 // Resident memory once the program has reached `scene`: now and at its highest.
 void BM_ResidentMemory(benchmark::State& state, Scene scene) {
     for (auto _ : state) {
         XSession x;
-        Running run;
-        if (!x.ready() || !reach(x, run, scene)) {
+        Player player(x, program_of(scene));
+        if (!x.ready() || !reach(player, scene)) {
             state.SkipWithError("the program did not reach its screen");
             return;
         }
-        state.counters["rss_mb"] = status_mb(run.pid, "VmRSS");
-        state.counters["peak_rss_mb"] = status_mb(run.pid, "VmHWM");
+        state.counters["rss_mb"] = status_mb(player.pid(), "VmRSS");
+        state.counters["peak_rss_mb"] = status_mb(player.pid(), "VmHWM");
     }
 }
 BENCHMARK_CAPTURE(BM_ResidentMemory, demo_end_prompt, Scene::demo_end_prompt)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+BENCHMARK_CAPTURE(BM_ResidentMemory, game_played, Scene::game_played)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
