@@ -126,8 +126,11 @@ def main():
     # Drawing and fills.
     ratio("draw", "flood_fill_mode13_full_screen", "plain_store_mode13",
           "flood fill of a whole mode-13 screen ÷ plain store of its pixels")
+    ratio("draw", "box_filled_mode13_full_screen", "plain_store_mode13",
+          "filled box over a whole mode-13 screen ÷ plain store of its pixels")
     time("draw", "flood_fill_mode12_around_circles", "flood fill of a 640 × 480 screen around 48 circles")
-    time("draw", "line_splash_diagonal", "the splash's diagonal line")
+    time("draw", "line_splash_diagonal", "the splash's diagonal line (260 pixels)")
+    time("draw", "circle_splash_globe_ring", "one ring of the splash's globes")
 
     # Melodies rendered against the time they play.
     for name, what in (("BM_VictoryTune", "victory tune"), ("BM_Chords", "three-note chords"),

@@ -18,7 +18,6 @@ done
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" -j"${JOBS:-2}" --target "${programs[@]/#/bench_}" >/dev/null
 mkdir -p "$results"
-rm -f "$results"/*.json
 for name in "${programs[@]}"; do
   echo "== bench_$name" >&2
   "$build/bench/bench_$name" --benchmark_out="$results/$name.json" \
