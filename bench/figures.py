@@ -49,6 +49,8 @@ GOALS = (
     ("BM_StartToFirstFrame/demo", "frame_p50_ms", "demo: exec to first frame, 50th percentile", "ms", 150.0),
     ("BM_ResidentMemory/game_played", "rss_mb", "resident memory after a round of play", "MB", 40.0),
     ("BM_ResidentMemory/game_played", "peak_rss_mb", "peak resident memory (VmHWM) by then", "MB", 40.0),
+    ("BM_ResidentMemory/game_played", "own_rss_mb", "of the resident memory, the process's own", "MB", None),
+    ("BM_ResidentMemory/game_played", "file_rss_mb", "of the resident memory, mapped from files", "MB", None),
 )
 
 

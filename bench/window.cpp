@@ -543,7 +543,9 @@ BENCHMARK_CAPTURE(BM_StartToFirstFrame, game, GAME_PROGRAM)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
-// Resident memory once the program has reached `scene`: now and at its highest.
+// Resident memory once the program has reached `scene`: now and at its highest, and the part
+// of it that is the process's own (heap, stacks, data) and the part mapped from files (code of
+// the program and its libraries).
 void BM_ResidentMemory(benchmark::State& state, Scene scene) {
     for (auto _ : state) {
         XSession x;
@@ -554,6 +556,8 @@ void BM_ResidentMemory(benchmark::State& state, Scene scene) {
         }
         state.counters["rss_mb"] = status_mb(player.pid(), "VmRSS");
         state.counters["peak_rss_mb"] = status_mb(player.pid(), "VmHWM");
+        state.counters["own_rss_mb"] = status_mb(player.pid(), "RssAnon");
+        state.counters["file_rss_mb"] = status_mb(player.pid(), "RssFile");
     }
 }
 BENCHMARK_CAPTURE(BM_ResidentMemory, demo_end_prompt, Scene::demo_end_prompt)
