@@ -21,7 +21,11 @@ def load(folder):
         data = json.loads(path.read_text())
         contexts[path.stem] = data["context"]
         for bench in data["benchmarks"]:
-            name = bench["name"].split("/iterations:")[0]
+            name = bench["run_name"].split("/iterations:")[0]
+            if bench["run_type"] == "aggregate":
+                name += ":" + bench["aggregate_name"]
+            elif bench.get("repetitions", 1) > 1:
+                continue  # repeated runs count through their aggregates
             runs[(path.stem, name)] = bench
     return runs, contexts
 
@@ -57,13 +61,18 @@ GOALS = (
 def print_goals(get):
     rows = []
     for name, key, what, unit, goal in GOALS:
-        bench = get("window", name)
+        # A repeated figure is judged by its median and shown with its range.
+        bench = get("window", name + ":median") or get("window", name)
         if not bench or key not in bench:
             continue
         value = bench[key]
+        shown = f"{value:.3g} {unit}"
+        low, high = get("window", name + ":min"), get("window", name + ":max")
+        if low and high:
+            shown += f" ({low[key]:.3g}–{high[key]:.3g}, median of {bench['repetitions']})"
         verdict = "" if goal is None else ("met" if value <= goal else "**missed**")
         goal_text = "" if goal is None else f"≤ {goal:g} {unit}"
-        rows.append(f"| {what} | {value:.3g} {unit} | {goal_text} | {verdict} |")
+        rows.append(f"| {what} | {shown} | {goal_text} | {verdict} |")
     if rows:
         print("| figure (bench_window) | measured | goal | |")
         print("|---|---|---|---|")
