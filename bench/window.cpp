@@ -64,6 +64,7 @@ struct TaskTime {
     std::string name;
     double cpu_s;    // from the stat line, in clock ticks (usually 10 ms)
     double on_cpu_s; // from schedstat, in nanoseconds
+    double wakeups;  // voluntary context switches: each sleep the task woke from
 };
 
 // Name and processor time (user + system) of one task, from its stat line.
@@ -82,7 +83,7 @@ TaskTime read_stat(const std::string& path) {
         if (number == 15) system = std::stoull(field);
     }
     return {line.substr(open + 1, close - open - 1),
-            double(user + system) / double(sysconf(_SC_CLK_TCK)), 0};
+            double(user + system) / double(sysconf(_SC_CLK_TCK)), 0, 0};
 }
 
 std::map<pid_t, TaskTime> read_tasks(pid_t pid) {
@@ -98,6 +99,10 @@ std::map<pid_t, TaskTime> read_tasks(pid_t pid) {
         unsigned long long on_cpu_ns = 0;
         schedstat >> on_cpu_ns;
         time.on_cpu_s = double(on_cpu_ns) * 1e-9;
+        std::ifstream status(task + "/status");
+        for (std::string line; std::getline(status, line);)
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                time.wakeups = std::stod(line.substr(24));
     }
     closedir(dir);
     return tasks;
@@ -397,9 +402,10 @@ const char* program_of(Scene scene) {
 
 // ---- Benchmarks ---------------------------------------------------------------------------
 
-// Processor share of the program, by thread, and of the X server, while the program waits at
-// `scene` for ten seconds: from the kernel's tick counts of the stat lines (cpu_percent and
-// the threads), and from the nanosecond run times of schedstat (on_cpu_percent).
+// Processor share of the program and of the X server while the program waits at `scene`, over
+// ten seconds: from the kernel's tick counts of the stat lines (cpu_percent, as `top` sees
+// it), and from the nanosecond run times of schedstat (on_cpu_percent and the threads' shares).
+// The threads' wake-ups per second say where the share goes.
 void BM_IdleCpuShare(benchmark::State& state, Scene scene) {
     for (auto _ : state) {
         XSession x;
@@ -419,23 +425,40 @@ void BM_IdleCpuShare(benchmark::State& state, Scene scene) {
         double server_after = read_stat("/proc/" + std::to_string(server) + "/stat").cpu_s;
         double wall_s = ms_between(start, Clock::now()) / 1000;
 
-        double total = 0, main = 0, audio = 0, on_cpu = 0;
+        // The threads by role: the main thread is the process's first; the program thread and
+        // then the timer thread are the next ones that carry the program's name; the window
+        // system's threads carry names of their own.
+        struct Role {
+            const char* name;
+            double on_cpu_s = 0, wakeups = 0;
+        };
+        Role roles[] = {{"main"}, {"program"}, {"timer"}, {"audio"}, {"other"}};
+        double ticks_s = 0;
+        int unnamed = 0;
         for (const auto& [tid, after] : tasks_after) {
             auto before = tasks_before.find(tid);
-            bool known = before != tasks_before.end();
-            double used = after.cpu_s - (known ? before->second.cpu_s : 0);
-            on_cpu += after.on_cpu_s - (known ? before->second.on_cpu_s : 0);
-            total += used;
+            TaskTime start_time = before == tasks_before.end() ? TaskTime{} : before->second;
+            ticks_s += after.cpu_s - start_time.cpu_s;
+            size_t role = 4;
             if (tid == pid)
-                main += used;
+                role = 0;
+            else if (after.name == tasks_after.at(pid).name && unnamed < 2)
+                role = size_t(1 + unnamed++);
             else if (after.name.starts_with("SDLAudio"))
-                audio += used;
+                role = 3;
+            roles[role].on_cpu_s += after.on_cpu_s - start_time.on_cpu_s;
+            roles[role].wakeups += after.wakeups - start_time.wakeups;
         }
-        state.counters["cpu_percent"] = 100 * total / wall_s;
-        state.counters["on_cpu_percent"] = 100 * on_cpu / wall_s;
-        state.counters["main_thread_percent"] = 100 * main / wall_s;
-        state.counters["audio_thread_percent"] = 100 * audio / wall_s;
-        state.counters["other_threads_percent"] = 100 * (total - main - audio) / wall_s;
+        double on_cpu_s = 0, wakeups = 0;
+        for (const Role& role : roles) {
+            state.counters[std::string(role.name) + "_percent"] = 100 * role.on_cpu_s / wall_s;
+            state.counters[std::string(role.name) + "_wakeups_per_s"] = role.wakeups / wall_s;
+            on_cpu_s += role.on_cpu_s;
+            wakeups += role.wakeups;
+        }
+        state.counters["cpu_percent"] = 100 * ticks_s / wall_s;
+        state.counters["on_cpu_percent"] = 100 * on_cpu_s / wall_s;
+        state.counters["wakeups_per_s"] = wakeups / wall_s;
         state.counters["x_server_percent"] = 100 * (server_after - server_before) / wall_s;
     }
 }
