@@ -6,6 +6,11 @@
 TrapTables traps;
 
 namespace {
+// The timer thread's pause while no timer is armed.
+constexpr uint32_t idle_sleep_ms = 50;
+} // namespace
+
+namespace {
 
 struct DefaultKey {
     int trap;
@@ -144,10 +149,10 @@ void timer_thread() {
                 host.event_pending.store(1);
             }
         }
-        // With no timer armed there is nothing to be punctual for; sleeping a frame's time
-        // keeps an idle program from costing processor time.
+        // With no timer armed there is nothing to be punctual for; a longer sleep
+        // keeps an idle program from costing processor time (and a shutdown waits for it).
         if (!any_armed) {
-            sleep_ms(16);
+            sleep_ms(idle_sleep_ms);
             continue;
         }
         yield_thread();
