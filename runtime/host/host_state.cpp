@@ -60,5 +60,5 @@ void IdleBackoff::pause() {
     if (polls < 16)
         yield_thread();
     else
-        sleep_ms(polls < 64 ? 1 : polls < 128 ? 4 : 8);
+        sleep_ms(polls < 64 ? 1 : polls < 128 ? 4 : polls < 256 ? 8 : 16);
 }

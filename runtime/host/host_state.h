@@ -59,8 +59,9 @@ void sleep_ms(uint32_t milliseconds);
 void yield_thread(); // gives up the rest of the time slice (a zero-length sleep)
 
 // The pause between two looks of a polling wait: a yield at first, so that something that
-// arrives at once is seen at once, then ever longer sleeps up to 8 ms, so that a long wait
-// costs next to no processor time. Reset it whenever the wait is satisfied.
+// arrives at once is seen at once, then ever longer sleeps up to 16 ms (after about a second),
+// so that a long wait costs next to no processor time; the window shows a key only every
+// 32 ms anyway. Reset it whenever the wait is satisfied.
 struct IdleBackoff {
     uint32_t polls;
     void pause();
