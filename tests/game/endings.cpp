@@ -128,14 +128,7 @@ void killed_by_the_friend() {
     go("s", room::home_sidewalk);
     go("e", room::east_sidewalk);
     go("e", room::university);
-    enter("n", room::registration);
-    press('Y');
-    see("Press any key to continue....");
-    press('x');
-    see("He's following you: have a ball!");
-    continue_on("Press any key to continue....");
-    see(room::university);
-    see("Type something? ");
+    enrol('Y');
     go("w", room::east_sidewalk);
     go("s", room::computer_shop);
     type_line("w");

@@ -68,6 +68,17 @@ void buy(char item, std::string_view answer) {
     see("Type something? ");
 }
 
+void enrol(char yes) {
+    enter("n", room::registration);
+    press(yes);
+    see("Press any key to continue....");
+    press('x');
+    see("He's following you: have a ball!");
+    continue_on("Press any key to continue....");
+    see(room::university);
+    see("Type something? ");
+}
+
 void reach_back_room(bool write_dream, bool buy_software) {
     reply("get cashcard", "Okay, you got it.");
     if (write_dream) reply("write down dream", "Okay.");
@@ -84,14 +95,7 @@ void reach_back_room(bool write_dream, bool buy_software) {
     if (buy_software) buy('2', "A pleasure doing buisiness with ya.");
     go("e", room::east_sidewalk);
     go("e", room::university);
-    enter("n", room::registration);
-    press('y');
-    see("Press any key to continue....");
-    press('x');
-    see("He's following you: have a ball!");
-    continue_on("Press any key to continue....");
-    see(room::university);
-    see("Type something? ");
+    enrol('y');
     go("w", room::east_sidewalk);
     go("w", room::home_sidewalk);
     go("n", room::living_room);

@@ -31,6 +31,10 @@ void withdraw(std::string_view amount);
 // Home sidewalk: presses a key of the store's menu and expects `answer`.
 void buy(char item, std::string_view answer);
 
+// University entrance: enrols with the key `yes` (the friend follows) and comes back to the
+// entrance's prompt.
+void enrol(char yes);
+
 // From the bedroom prompt to the back-room prompt by the intended path: the cash card,
 // the television, 5160 from the cash machine, the key, the letter, the record (and the
 // software unless `buy_software` is off), the enrolment, the record on the turntable and the
