@@ -11,9 +11,7 @@
 
 using testing::ExitedWithCode;
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 TEST(CommandLine, JoinsArgumentsWithSingleSpaces) {
     char a0[] = "game", a1[] = "one", a2[] = "two words", a3[] = "3";
