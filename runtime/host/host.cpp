@@ -27,7 +27,6 @@ struct HostRuntime {
     std::thread program_thread;
     std::thread timer_thread;
     std::string program_folder;
-    std::string command_line_text;
     RtString* command_line;
     int32_t environment_count;
     std::vector<DisplayMode> fullscreen_modes;
@@ -236,10 +235,9 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     for (char** e = environ; e && *e; ++e) ++runtime.environment_count;
 
     strings_init();
-    runtime.command_line_text = join_command_line(argc, argv);
-    runtime.command_line = str_new(uint32_t(runtime.command_line_text.size()), false);
-    std::memcpy(runtime.command_line->text, runtime.command_line_text.data(),
-                runtime.command_line_text.size());
+    std::string arguments = join_command_line(argc, argv);
+    runtime.command_line = str_new(uint32_t(arguments.size()), false);
+    std::memcpy(runtime.command_line->text, arguments.data(), arguments.size());
 
     std::string error;
     if (!platform.init(error)) {
