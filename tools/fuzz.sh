@@ -3,7 +3,8 @@
 # writes their seed corpora and runs each for a bounded time: the first argument in seconds
 # (default 25), two targets at a time; further arguments name the targets to run (default all).
 # What a target grows is kept in build/fuzz/corpus for the next run; a failing input lands in
-# build/fuzz/findings.
+# build/fuzz/findings. FUZZ_SEED picks libFuzzer's seed (default 1, so that a run can be
+# repeated; 0 draws a fresh one each run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-25}
@@ -105,7 +106,7 @@ run() { # target
   mkdir -p "$corpus"
   if ASAN_OPTIONS=$asan UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     "$dir/fuzz/fuzz_$target" "$corpus" "$seeds/$target" -dict="$dict" -detect_leaks=$leaks \
-    -max_len=4096 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+    -seed="$fuzz_seed" -max_len=4096 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
     -artifact_prefix="$dir/findings/$target-" >"$dir/$target.log" 2>&1; then
     echo "fuzz_$target: $(grep -o 'Done [0-9]* runs' "$dir/$target.log" | tail -1)"
   else
@@ -115,5 +116,6 @@ run() { # target
   fi
 }
 export -f run
-export dir seeds seconds
+fuzz_seed=${FUZZ_SEED:-1}
+export dir seeds seconds fuzz_seed
 printf '%s\n' "${targets[@]}" | xargs -P "$(nproc)" -I{} bash -c 'run {}'
