@@ -94,7 +94,8 @@ TEST(KeyTable, HoldsTheBiosCodes) {
         {315, 0x3B, 0x3B00, 0x5400, 0x5E00, 0x6800, 0, 0},
         {324, 0x44, 0x4400, 0x5D00, 0x6700, 0x7100, 0, 0},
         {328, 0x48, 0x4800, 0x4800, 0x8D00, 0x9800, 0, 0},
-        {389, 0x57, 0x8500, 0x8500, 0x8900, 0x8B00, 0, 0},
+        {389, 0x57, 0x8500, 0x8700, 0x8900, 0x8B00, 0, 0},
+        {390, 0x58, 0x8600, 0x8800, 0x8A00, 0x8C00, 0, 0},
         {512, 0x52, 0x5200, 48, 0x9200, 0, 48, 0x5200},
         {522, 0x53, 0x5300, '.', 0x9300, 0, '.', 0x5300},
         {527, 0x1C, 13, 13, 10, 0xA600, 13, 13},
@@ -160,6 +161,17 @@ TEST_F(KeyboardTest, ExtendedKeysWriteZeroAndTheirScanCode) {
               (std::vector<int32_t>{key_f1, -key_f1, key_rshift, key_f1, -key_f1, -key_rshift,
                                     0x8500, -0x8500, key_lalt, 0x8600, -0x8600, -key_lalt, key_up,
                                     -key_up, key_delete, -key_delete, 8, -8}));
+}
+
+TEST_F(KeyboardTest, F11AndF12HaveTheirOwnCodesWithEachModifier) {
+    for (int32_t modifier : {sym_lshift, sym_lctrl, sym_lalt}) {
+        down(modifier);
+        tap(sym_f11);
+        tap(sym_f12);
+        up(modifier);
+    }
+    EXPECT_EQ(buffer(), (std::vector<Pair>{
+                            {0, 0x87}, {0, 0x88}, {0, 0x89}, {0, 0x8A}, {0, 0x8B}, {0, 0x8C}}));
 }
 
 TEST_F(KeyboardTest, KeypadFollowsNumLock) {
