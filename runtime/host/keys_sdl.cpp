@@ -87,6 +87,10 @@ constexpr SymbolPair classic_symbols[] = {
     {SDLK_MENU, sym_menu},
     {SDLK_POWER, sym_power},
     {SDLK_UNDO, sym_undo},
+    {SDLK_AUDIONEXT, sym_audio_next},
+    {SDLK_AUDIOPREV, sym_audio_previous},
+    {SDLK_AUDIOSTOP, sym_audio_stop},
+    {SDLK_AUDIOPLAY, sym_audio_play},
 };
 
 struct KeyboardSeam {

@@ -21,6 +21,10 @@ uint32_t virtual_key(int32_t symbol) {
     switch (symbol) {
     case sym_pause: return vk_pause;
     case sym_break: return vk_cancel;
+    case sym_audio_next: return vk_media_next;
+    case sym_audio_previous: return vk_media_previous;
+    case sym_audio_stop: return vk_media_stop;
+    case sym_audio_play: return vk_media_play_pause;
     default: return 0;
     }
 }

@@ -54,6 +54,11 @@ enum ClassicSymbol : int32_t {
     sym_menu = 319,
     sym_power = 320,
     sym_undo = 322,
+    // The media keys, which the classic numbering lacks, numbered after its last key.
+    sym_audio_next = 324,
+    sym_audio_previous = 325,
+    sym_audio_stop = 326,
+    sym_audio_play = 327,
 };
 
 // Runtime key codes: 1-255 characters, scan code x 256 extended keys, key_symbol_base + symbol

@@ -31,7 +31,8 @@ TEST(KeySeam, GivesClassicSymbols) {
     EXPECT_EQ(classic_symbol(SDLK_F12), sym_f12);
     EXPECT_EQ(classic_symbol(SDLK_LGUI), sym_lsuper);
     EXPECT_EQ(classic_symbol(0x0444), 0); // a Cyrillic key has no classic symbol
-    EXPECT_EQ(classic_symbol(SDLK_AUDIOPLAY), 0);
+    EXPECT_EQ(classic_symbol(SDLK_AUDIOPLAY), sym_audio_play);
+    EXPECT_EQ(classic_symbol(SDLK_AUDIOPREV), sym_audio_previous);
 }
 
 TEST(KeySeam, LocksGoDownWhenOnAndUpWhenOff) {

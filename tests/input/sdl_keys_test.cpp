@@ -247,3 +247,26 @@ TEST(TypedKeys, AltEnterReachesNeitherBuffer) {
                     }),
                 ExitedWithCode(0), "");
 }
+
+TEST(TypedKeys, MediaKeysPressTheirCodes) {
+    EXPECT_EXIT(run_host(
+                    [](int) {
+                        const std::string expected = "8704 -8704 9216 -9216 6400 -6400 4096 -4096 ";
+                        std::string hits;
+                        for (int waited = 0; hits.size() < expected.size() && waited < 5000;
+                             waited += 2) {
+                            hits += key_hits();
+                            sleep_ms(2);
+                        }
+                        require(hits == expected, "play, stop, next and previous");
+                        finish();
+                    },
+                    sdl_platform(),
+                    [] {
+                        type(SDLK_AUDIOPLAY);
+                        type(SDLK_AUDIOSTOP);
+                        type(SDLK_AUDIONEXT);
+                        type(SDLK_AUDIOPREV);
+                    }),
+                ExitedWithCode(0), "");
+}
