@@ -21,8 +21,9 @@ struct KeyTrap {
     std::atomic<uint8_t> pending; // raised by the main thread, consumed by the program thread
     int32_t key_code;
     int32_t alternate_key_code;
-    uint8_t scan_code;
-    uint8_t flags; // modifier rules of the key translation
+    // Defined by the program thread, read by the key translation on the main thread.
+    std::atomic<uint8_t> scan_code;
+    std::atomic<uint8_t> flags; // modifier rules of the key translation
     RtString* soft_key;
 };
 

@@ -206,11 +206,12 @@ bool trap_flags_match(uint8_t flags, const KeyInfo& key) {
 
 KeyTrap* claiming_trap(int32_t code, const KeyInfo& key) {
     auto armed = [](const KeyTrap& trap) {
-        return (trap.key_code != 0 || trap.scan_code != 0) && trap.state.load() != trap_off;
+        return (trap.key_code != 0 || trap.scan_code.load() != 0) && trap.state.load() != trap_off;
     };
     if (key.scan_code != 0) {
         for (KeyTrap& trap : traps.keys)
-            if (armed(trap) && trap.scan_code == key.scan_code && trap_flags_match(trap.flags, key))
+            if (armed(trap) && trap.scan_code.load() == key.scan_code &&
+                trap_flags_match(trap.flags.load(), key))
                 return &trap;
     }
     for (KeyTrap& trap : traps.keys)

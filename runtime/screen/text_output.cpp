@@ -548,10 +548,9 @@ void key_define(int32_t key, const RtString* text) {
             scan_code = uint8_t(bytes.back());
             for (char c : bytes.substr(0, bytes.size() - 1)) flags |= uint8_t(c);
         }
-        // The keyboard translation reads the definition on the main thread.
         KeyTrap& trap = traps.keys[key];
-        std::atomic_ref<uint8_t>(trap.flags).store(flags);
-        std::atomic_ref<uint8_t>(trap.scan_code).store(scan_code);
+        trap.flags.store(flags);
+        trap.scan_code.store(scan_code);
     } else {
         raise_error(5);
     }

@@ -2,8 +2,10 @@
 // queue, the scan-code port, the flag bytes and the host's flags out.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "runtime/input/key_table.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/screen/fonts.h"
+#include "runtime/screen/text_output.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
@@ -402,8 +405,8 @@ TEST_F(KeyboardTest, KeyTrapsClaimTheirKeys) {
 
     // By scan code: Ctrl+A, but not A alone nor Ctrl+Shift+A.
     KeyTrap& user = traps.keys[15];
-    user.scan_code = 0x1E;
-    user.flags = 0x04;
+    user.scan_code.store(0x1E);
+    user.flags.store(0x04);
     user.state.store(trap_on);
     tap('a', "a");
     down(sym_lctrl);
@@ -426,6 +429,39 @@ TEST_F(KeyboardTest, KeyTrapsClaimTheirKeys) {
     EXPECT_EQ(up_trap.pending.load(), 1);
     up_trap.state.store(trap_off);
     EXPECT_EQ(buffer(), (std::vector<Pair>{{'8', 0x09}}));
+}
+
+TEST_F(KeyboardTest, KeyTrapsAreDefinedWhileKeysArrive) {
+    strings_init();
+    traps_init();
+    KeyTrap& user = traps.keys[15];
+    user.state.store(trap_on);
+    std::atomic<bool> defined{false};
+    // The program thread redefines the trap (Ctrl+A, then nothing) while keys arrive.
+    std::thread program([&] {
+        RtString* ctrl_a = str_new_cstring("\x04\x1e");
+        RtString* none = str_new_cstring("");
+        for (int i = 0; i < 2000; ++i) key_define(15, i % 2 ? ctrl_a : none);
+        key_define(15, ctrl_a);
+        defined.store(true);
+    });
+    auto type_ctrl_a = [] {
+        down(sym_lctrl);
+        tap('a', "\x01");
+        up(sym_lctrl);
+    };
+    while (!defined.load()) {
+        type_ctrl_a();
+        buffer();
+        hits();
+    }
+    program.join();
+    user.pending.store(0);
+    type_ctrl_a();
+    EXPECT_EQ(user.pending.load(), 1);
+    EXPECT_TRUE(buffer().empty());
+    user.state.store(trap_off);
+    key_define(15, str_new_cstring(""));
 }
 
 TEST_F(KeyboardTest, SoftKeysTypeTheirText) {
