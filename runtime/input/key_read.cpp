@@ -33,7 +33,7 @@ void yield_before_read() {
 } // namespace
 
 RtString* inkey() {
-    if (error_pending()) return nullptr; // as every string creator does meanwhile
+    if (error_pending()) return str_new_empty_temporary();
     yield_before_read();
     RtString* key = str_new(2, true);
     uint8_t character, scan_code;

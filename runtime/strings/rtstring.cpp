@@ -495,6 +495,10 @@ RtString* str_new(uint32_t length, bool temporary) {
     return main_string_new(length, temporary);
 }
 
+RtString* str_new_empty_temporary() {
+    return main_string_new(0, true);
+}
+
 RtString* str_new_conventional(uint32_t length, bool temporary) {
     if (error_pending()) return nullptr;
     return conventional_string_new(length, temporary);

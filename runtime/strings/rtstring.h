@@ -1,7 +1,8 @@
 // Runtime strings: descriptors, the two string areas, the string lists and temporaries.
 //
 // Operations (all on the program thread):
-//   creation     str_new_literal, str_new_cstring, str_new, str_new_conventional, str_new_fixed
+//   creation     str_new_literal, str_new_cstring, str_new, str_new_conventional, str_new_fixed,
+//                str_new_empty_temporary
 //   life, value  str_assign, str_free, temp_release, temp_mark, str_concat, str_equal,
 //                str_not_equal
 //   substrings   str_mid, str_left, str_right, str_ltrim, str_rtrim, str_ucase, str_lcase
@@ -58,6 +59,9 @@ RtString* str_new_literal(const char* text, uint32_t length);
 RtString* str_new_cstring(const char* text);
 RtString* str_new(uint32_t length, bool temporary);
 RtString* str_new_conventional(uint32_t length, bool temporary);
+// An empty temporary, made even while an error is pending: the answer of a read that must
+// always give a string.
+RtString* str_new_empty_temporary();
 // A fixed-length string over `length` bytes that the caller owns (typically from var_alloc);
 // it is in no string list and its length never changes.
 RtString* str_new_fixed(char* text, uint32_t length);
