@@ -193,6 +193,7 @@ InputFieldValue float_value(std::string_view field, uint32_t type) {
         result.valid = radix_value(field, 64, value);
         result.single = float(value);
         result.real = double(value);
+        result.extended = static_cast<long double>(value);
         return result;
     }
     DecimalForm form;
@@ -204,12 +205,17 @@ InputFieldValue float_value(std::string_view field, uint32_t type) {
     std::string text(field);
     for (char& c : text)
         if (c == 'D' || c == 'd') c = 'E';
+    // A value that passes the range check's digit comparison but still rounds beyond the
+    // type's largest number is refused: it would be stored as infinity.
     if (bits == 32) {
         result.single = strtof_l(text.c_str(), nullptr, c_locale());
         result.valid = std::isfinite(result.single);
-    } else {
+    } else if (bits == 64) {
         result.real = strtod_l(text.c_str(), nullptr, c_locale());
         result.valid = std::isfinite(result.real);
+    } else {
+        result.extended = strtold_l(text.c_str(), nullptr, c_locale());
+        result.valid = std::isfinite(result.extended);
     }
     return result;
 }
@@ -237,8 +243,7 @@ void store(void* target, uint32_t type, const InputFieldValue& value) {
     } else if (size_of(type) == 64) {
         std::memcpy(target, &value.real, sizeof value.real);
     } else {
-        auto extended = static_cast<long double>(value.real);
-        std::memcpy(target, &extended, sizeof extended);
+        std::memcpy(target, &value.extended, sizeof value.extended);
     }
 }
 

@@ -71,7 +71,8 @@ struct InputFieldValue {
     bool valid;
     uint64_t integer; // integer targets: the bit pattern (its low size / 8 bytes are stored)
     float single;
-    double real; // double and extended targets
+    double real;
+    long double extended;
 };
 InputFieldValue input_field_value(std::string_view field, uint32_t type);
 

@@ -92,9 +92,21 @@ TEST(InputField, DoubleAndExtended) {
     EXPECT_FALSE(valid("4.940655E-324", double_type));
     EXPECT_TRUE(valid("1.234567890123456", double_type));
     EXPECT_FALSE(valid("1.2345678901234567", double_type));
-    EXPECT_EQ(input_field_value("1D300", extended_type).real, 1e300);
-    EXPECT_TRUE(valid("1.23456789012345678901", extended_type)); // no range check
-    EXPECT_FALSE(valid("1E400", extended_type));                 // beyond what it is read into
+    // Passes the digit comparison at the largest exponent, but rounds beyond the largest double.
+    EXPECT_FALSE(valid("179769314E300", double_type));
+    EXPECT_TRUE(valid("179769313E300", double_type));
+}
+
+TEST(InputField, ExtendedIsReadInItsOwnPrecision) {
+    EXPECT_EQ(input_field_value("1D300", extended_type).extended, 1e300L);
+    // No range check, and a range far beyond the double's.
+    EXPECT_EQ(input_field_value("1E309", extended_type).extended, 1e309L);
+    EXPECT_EQ(input_field_value("-2.5E-4000", extended_type).extended, -2.5e-4000L);
+    EXPECT_EQ(input_field_value("1.23456789012345678901", extended_type).extended,
+              1.23456789012345678901L);
+    EXPECT_EQ(input_field_value("&HFFFFFFFFFFFFFFFF", extended_type).extended,
+              18446744073709551615.0L);
+    EXPECT_FALSE(valid("1E5000", extended_type)); // beyond even the extended range
     EXPECT_FALSE(valid("1F5", extended_type));
 }
 

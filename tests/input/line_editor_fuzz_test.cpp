@@ -71,7 +71,7 @@ class Storage {
         } else {
             long double stored;
             std::memcpy(&stored, bytes_, sizeof stored);
-            ASSERT_EQ(stored, static_cast<long double>(value.real)) << line;
+            ASSERT_EQ(stored, value.extended) << line;
         }
     }
 
