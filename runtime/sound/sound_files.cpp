@@ -351,13 +351,14 @@ void sound_loop(int32_t handle) {
     if (error_pending()) return;
     Target t = resolve(handle, 0);
     if (t.kind == Target::none) return;
+    // Stopped first: a limited sound is refused the loop, but stops all the same.
+    sound_stop(handle);
     bool limited =
         t.kind == Target::stream ? sound.stream.limit_seconds > 0 : record(t.index).limit_ms > 0;
     if (limited) {
         raise_error(5);
         return;
     }
-    sound_stop(handle);
     play(handle, true);
 }
 
@@ -494,10 +495,12 @@ void sound_limit(int32_t handle, double seconds) {
     if (error_pending()) return;
     Target t = resolve(handle, 0);
     if (t.kind == Target::none) return;
-    if (!(seconds >= 0 && seconds <= max_seconds)) {
+    if (!(seconds <= max_seconds)) {
         raise_error(5);
         return;
     }
+    // A negative limit is no limit, as the mixer takes a negative play time.
+    seconds = std::max(seconds, 0.0);
     if (t.kind == Target::stream)
         sound.stream.limit_seconds = seconds;
     else

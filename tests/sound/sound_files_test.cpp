@@ -277,11 +277,48 @@ TEST_F(SoundFiles, RecordLimitsCutThePlayAndForbidLooping) {
     sleep_ms(300);
     EXPECT_EQ(sound_playing(h), 0);
     expect_refused([&] { sound_loop(h); }, "loop with a limit");
-    expect_refused([&] { sound_limit(h, -1); }, "a negative limit");
     sound_limit(h, 0);
     sound_loop(h);
     sleep_ms(50);
     EXPECT_EQ(sound_playing(h), -1);
+}
+
+TEST_F(SoundFiles, ANegativeLimitIsNoLimit) {
+    int32_t h = open("long.wav", "SYNC");
+    sound_limit(h, -1);
+    sound_limit(h, -1e300);
+    ASSERT_EQ(errors.error_number, 0);
+    size_t mark = null_mixer_events().size();
+    sound_play(h);
+    std::vector<MixerEvent> calls = events_since(mark);
+    ASSERT_FALSE(calls.empty());
+    ASSERT_EQ(calls.back().call, MixerCall::channel_play);
+    EXPECT_EQ(calls.back().extra, -1);
+    sound_loop(h);
+    EXPECT_EQ(errors.error_number, 0);
+    EXPECT_EQ(sound_playing(h), -1);
+    expect_refused([&] { sound_limit(h, NAN); }, "not a number");
+    expect_refused([&] { sound_limit(h, 3e6); }, "beyond the milliseconds a limit counts");
+}
+
+TEST_F(SoundFiles, LoopingALimitedSoundStopsItBeforeRefusing) {
+    int32_t h = open("long.wav", "SYNC");
+    sound_play(h);
+    sound_limit(h, 0.25);
+    expect_refused([&] { sound_loop(h); }, "loop with a limit");
+    EXPECT_EQ(sound_playing(h), 0);
+
+    // The stream also forgets the position it was to start from.
+    ASSERT_EQ(open("tune.mp3", "SETPOS"), 1);
+    sound_set_position(1, 2.0);
+    sound_limit(1, 0.5);
+    expect_refused([&] { sound_loop(1); }, "loop with a limit");
+    sound_limit(1, 0);
+    size_t mark = null_mixer_events().size();
+    sound_play(1);
+    for (const MixerEvent& call : events_since(mark))
+        EXPECT_NE(call.call, MixerCall::music_set_position);
+    EXPECT_LT(sound_position(1), 1.0);
 }
 
 TEST_F(SoundFiles, TheMainLoopStopsTheStreamAtItsLimit) {
