@@ -1,7 +1,8 @@
 // The raw sample stream: frames the program makes one by one, played through the mixer's
-// music hook. The program thread fills a block of 512 frames on its own; each full block is
-// moved into the ring under the audio lock, and the audio thread empties the ring under the
-// same lock. The ring grows instead of making the writer wait.
+// music hook. The program thread writes each frame into the ring and counts it in at once, so
+// the audio thread, which empties the ring under the audio lock, plays up to the last frame
+// written. The ring grows instead of making the writer wait.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -31,60 +32,50 @@ void ring_read(const RawStream& raw, uint32_t from, uint8_t* out, uint32_t bytes
     std::memcpy(out + first, raw.ring, bytes - first);
 }
 
-// Audio thread, with the audio lock held.
+// Audio thread, with the audio lock held: plays up to the last frame written.
 bool pull_stream(uint8_t* out, int32_t bytes) {
     RawStream& raw = sound.raw;
     auto wanted = uint32_t(bytes);
-    uint32_t n = std::min(wanted, raw.queued);
+    uint32_t n = std::min(wanted, raw.queued.load(std::memory_order_acquire));
     ring_read(raw, raw.read, out, n);
     raw.read = (raw.read + n) % raw.size;
-    raw.queued -= n;
+    raw.queued.fetch_sub(n, std::memory_order_relaxed);
     if (n == wanted) return true;
-    // Run dry: the rest is silence, and the ring goes until the program writes again.
+    // Run dry: the rest is silence, and the hook goes until enough is queued again. The ring
+    // stays: the program thread writes into it without the lock.
     std::memset(out + n, 0, wanted - n);
-    std::free(raw.ring);
-    raw.ring = nullptr;
-    raw.size = raw.read = raw.queued = 0;
-    raw.hooked = false;
+    raw.hooked.store(false, std::memory_order_relaxed);
     return false;
 }
 
-// Program thread, with the audio lock held. False when memory ran out.
-bool make_room(RawStream& raw) {
-    if (raw.ring && raw.size - raw.queued >= raw_block_bytes) return true;
+// Program thread: doubles the ring (makes the first one) with the queued bytes at its start.
+// False when memory ran out.
+bool grow_ring(RawStream& raw) {
     if (raw.size >= max_ring_bytes) return false;
     uint32_t size = raw.ring ? raw.size * 2 : initial_ring_bytes;
     auto* ring = static_cast<uint8_t*>(std::malloc(size));
     if (!ring) return false;
-    if (raw.ring) ring_read(raw, raw.read, ring, raw.queued);
+    Mixer& m = mixer();
+    m.lock_audio();
+    uint32_t queued = raw.queued.load(std::memory_order_relaxed);
+    if (raw.ring) ring_read(raw, raw.read, ring, queued);
     std::free(raw.ring);
     raw.ring = ring;
     raw.size = size;
     raw.read = 0;
+    raw.write = queued;
+    m.unlock_audio();
     return true;
 }
 
-void publish_block() {
-    RawStream& raw = sound.raw;
+void start_playing(RawStream& raw) {
     Mixer& m = mixer();
     m.lock_audio();
-    if (!make_room(raw)) {
-        m.unlock_audio();
-        raw.block_bytes = 0;
-        raise_error(257);
-        return;
-    }
-    uint32_t write = (raw.read + raw.queued) % raw.size;
-    uint32_t first = std::min<uint32_t>(raw_block_bytes, raw.size - write);
-    std::memcpy(raw.ring + write, raw.block, first);
-    std::memcpy(raw.ring, raw.block + first, raw_block_bytes - first);
-    raw.queued += raw_block_bytes;
-    if (!raw.hooked && raw.queued >= start_playing_bytes) {
+    if (!raw.hooked.load(std::memory_order_relaxed)) {
         m.hook_music(pull_stream);
-        raw.hooked = true;
+        raw.hooked.store(true, std::memory_order_relaxed);
     }
     m.unlock_audio();
-    raw.block_bytes = 0;
 }
 
 } // namespace
@@ -94,16 +85,24 @@ void raw_frame(double left, double right, bool stereo) {
     audio_init();
     RawStream& raw = sound.raw;
     int16_t frame[2] = {raw_sample(left), raw_sample(stereo ? right : left)};
-    std::memcpy(raw.block + raw.block_bytes, frame, sizeof frame);
-    raw.block_bytes += int32_t(sizeof frame);
-    if (raw.block_bytes == raw_block_bytes) publish_block();
+    constexpr auto frame_bytes = uint32_t(sizeof frame);
+    if (raw.size - raw.queued.load(std::memory_order_acquire) < frame_bytes && !grow_ring(raw)) {
+        raise_error(257);
+        return;
+    }
+    std::memcpy(raw.ring + raw.write, frame, frame_bytes);
+    raw.write = (raw.write + frame_bytes) % raw.size;
+    uint32_t queued = raw.queued.fetch_add(frame_bytes, std::memory_order_release) + frame_bytes;
+    if (queued >= start_playing_bytes && !raw.hooked.load(std::memory_order_relaxed))
+        start_playing(raw);
 }
 
 double raw_queued_seconds() {
     Mixer& m = mixer();
     m.lock_audio();
-    double seconds = sound.raw.hooked
-                         ? (sound.raw.queued + uint32_t(sound.raw.block_bytes)) / bytes_per_second
+    const RawStream& raw = sound.raw;
+    double seconds = raw.hooked.load(std::memory_order_relaxed)
+                         ? raw.queued.load(std::memory_order_relaxed) / bytes_per_second
                          : 0;
     m.unlock_audio();
     return seconds;

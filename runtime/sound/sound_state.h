@@ -18,7 +18,6 @@
 
 inline constexpr int32_t sound_table_size = mixer_channel_count; // record i plays on channel i
 inline constexpr int32_t sound_queue_size = 10000;
-inline constexpr int32_t raw_block_bytes = 2048; // 512 frames
 
 enum SoundCapability : uint8_t {
     cap_sync = 1,
@@ -80,15 +79,17 @@ struct SoundQueue {
     bool started;                       // main thread
 };
 
-// Guarded by the audio lock, except `block`, which the program thread fills alone.
+// The `queued` bytes from `read` on are the audio thread's to play; the program thread writes
+// frames past them without a lock and then counts them in. The ring's place and size change
+// only on the program thread with the audio lock held, and the audio thread reads it only
+// with that lock held.
 struct RawStream {
-    uint8_t block[raw_block_bytes];
-    int32_t block_bytes;
     uint8_t* ring;
     uint32_t size;
-    uint32_t read;
-    uint32_t queued;
-    bool hooked;
+    uint32_t write; // program thread
+    uint32_t read;  // audio thread, or the program thread growing the ring
+    std::atomic<uint32_t> queued;
+    std::atomic<bool> hooked;
 };
 
 struct MusicSettings {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "runtime/host/errors.h"
 #include "runtime/sound/sound.h"
@@ -37,14 +40,20 @@ int32_t pull_and_check(int32_t bytes, int32_t& expected, bool stereo) {
     return frames;
 }
 
+// Plays out what an earlier test left queued.
+void drain() {
+    errors.error_number = 0;
+    while (raw_queued_seconds() > 0) null_mixer_pull(65536);
+}
+
 } // namespace
 
 TEST(RawStream, StartsAfterAQuarterOfTheRingAndKeepsEveryFrameThroughGrowth) {
     errors.error_number = 0;
     int32_t written = 0, read = 0;
-    write_frames(written, 4000, true);
-    EXPECT_EQ(raw_queued_seconds(), 0); // 16,000 bytes: not playing yet
-    write_frames(written, 200, true);   // the 9th block of 512 frames makes 18,432 bytes
+    write_frames(written, 4095, true);
+    EXPECT_EQ(raw_queued_seconds(), 0); // 16,380 bytes: not playing yet
+    write_frames(written, 105, true);   // 16,384 bytes start it
     EXPECT_NEAR(raw_queued_seconds(), 4200 / 22050.0, 1e-9);
     EXPECT_EQ(pull_and_check(4096, read, true), 1024);
 
@@ -54,16 +63,51 @@ TEST(RawStream, StartsAfterAQuarterOfTheRingAndKeepsEveryFrameThroughGrowth) {
     EXPECT_NEAR(raw_queued_seconds(), (written - read) / 22050.0, 1e-9);
     while (written - read >= 1024) ASSERT_EQ(pull_and_check(4096, read, true), 1024);
 
-    // The rest is published only in whole blocks; after it comes silence, and the hook goes.
-    int32_t published = written / 512 * 512, remaining = published - read;
+    // Every frame written plays, up to the last; after it comes silence, and the hook goes.
+    ASSERT_NE(written % 512, 0);
+    int32_t remaining = written - read;
     EXPECT_EQ(pull_and_check(4096, read, true), remaining);
-    EXPECT_EQ(read, published);
+    EXPECT_EQ(read, written);
     EXPECT_EQ(raw_queued_seconds(), 0);
     EXPECT_EQ(null_mixer_events().back().call, MixerCall::unhook);
 
-    // Writing again starts a new ring, led by the frames that waited in the unfinished block.
+    // Writing again plays the new frames, and nothing that was played before.
     write_frames(written, 8192, true);
     EXPECT_EQ(pull_and_check(4096, read, true), 1024);
+}
+
+TEST(RawStream, PlaysEveryFrameOfABurstThatEndsMidBlock) {
+    drain();
+    int32_t written = 0, read = 0;
+    write_frames(written, 4196, false);
+    EXPECT_EQ(pull_and_check(4096 * 4, read, false), 4096);
+    EXPECT_EQ(pull_and_check(4096 * 4, read, false), 100);
+    EXPECT_EQ(read, 4196);
+}
+
+TEST(RawStream, FramesWrittenWhileTheAudioThreadPlaysArriveInOrder) {
+    drain();
+    constexpr int32_t total = 200000;
+    std::atomic<int32_t> written{0};
+    std::thread program([&] {
+        int32_t next = 0;
+        while (next < total) {
+            write_frames(next, 100, true);
+            written.store(next);
+        }
+    });
+    int32_t read = 0;
+    // Pulls until every frame has played; runs dry now and then when the writer falls behind.
+    for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         read < total && std::chrono::steady_clock::now() < deadline;) {
+        bool playing = raw_queued_seconds() > 0;
+        if (playing && (written.load() - read >= 1024 || written.load() == total))
+            pull_and_check(4096, read, true);
+        else
+            std::this_thread::yield();
+    }
+    program.join();
+    EXPECT_EQ(read, total);
 }
 
 TEST(RawStream, ValuesClipAtFullScaleAndMonoSoundsOnBothSides) {
