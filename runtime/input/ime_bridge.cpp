@@ -66,16 +66,17 @@ bool ime_intercept_event(const HostEvent& event) {
     case HostEventType::text_editing: composition_changed(event); return true;
     case HostEventType::text_input: text_committed(event); return true;
     case HostEventType::key_down:
+        ime_take_events();
         return ime_window_proc({ImeMessageKind::key_down, virtual_key(event.sym)});
     case HostEventType::key_up:
+        ime_take_events();
         return ime_window_proc({ImeMessageKind::key_up, virtual_key(event.sym)});
     case HostEventType::focus_lost:
         // A composition abandoned with the focus may never be ended by the window system;
-        // left open it would keep the key translation waiting for its end.
-        if (ime_state.load() == ime_composing) {
+        // left open it would keep the key translation waiting for its end. Nor does the key
+        // that ended one come once the focus is gone.
+        if (ime_state.exchange(ime_idle) == ime_composing)
             InputMethod_PostEvent(INPUT_METHOD_MESSAGE_CHANGE, u"", 0, 0, 0);
-            ime_state.store(ime_idle);
-        }
         return false;
     default: return false;
     }

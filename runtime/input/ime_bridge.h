@@ -6,7 +6,7 @@
 // Operations
 //   window hook   ime_window_proc (abstract key, character and dead-character messages),
 //                 ime_intercept_event (the host's events), ime_hook_window
-//   main loop     ime_main_loop_step, ime_draw_composition
+//   main loop     ime_main_loop_step, ime_take_events, ime_draw_composition
 //   display       ime_surface_for_display (the refreshing thread)
 //   start-up      input_method_attach
 //   data          dead_key_table, ime_font_files
@@ -105,6 +105,9 @@ bool ime_intercept_event(const HostEvent& event);
 
 // Drains the input-method events: compositions are drawn, committed text is typed.
 void ime_main_loop_step();
+// The same without loading the composition font: before a key event, so that text committed
+// before the key is typed before it.
+void ime_take_events();
 // Draws a composition (positions in UTF-16 units) on the strip and hands it to the display.
 void ime_draw_composition(std::u16string_view text, int32_t cursor, int32_t clause_position,
                           int32_t clause_length);

@@ -103,13 +103,12 @@ const ImeSurface* ime_surface_for_display() {
 }
 
 void ime_main_loop_step() {
-    int32_t state = ime_state.load();
-    // The key that ended a composition comes, when the window system delivers it at all,
-    // among the events of the same batch; one batch later it is no longer expected, and the
-    // next key must not be taken for it.
-    if (state == ime_ended || state == ime_swallowing) ime_state.store(ime_idle);
-    if (state != ime_idle && !ime_bridge.font.loaded && !ime_bridge.font.tried) load_font();
+    if (ime_state.load() != ime_idle && !ime_bridge.font.loaded && !ime_bridge.font.tried)
+        load_font();
+    ime_take_events();
+}
 
+void ime_take_events() {
     while (InputMethod_GetEventNumber() > 0) {
         switch (InputMethod_GetCurrentMessage()) {
         case INPUT_METHOD_MESSAGE_CHANGE:

@@ -50,6 +50,7 @@ struct Keyboard {
     } alt_numeric;
     bool last_was_unicode;
     bool typing_soft_key;
+    int32_t ime_ending_symbol; // the key that ended a composition, while it is swallowed
 };
 Keyboard keyboard;
 
@@ -454,13 +455,45 @@ void press_without_character(int32_t symbol) {
     if (symbol < 32 || symbol > 127) press(symbol_key(symbol), symbol);
 }
 
-void on_key_down(const HostEvent& event) {
+// Whether a key event brings a character the window system typed for it (a control
+// character stands for a key that types none).
+bool types_character(const HostEvent& event) {
+    auto first = uint8_t(event.text[0]);
+    return first >= 32 && first != 127;
+}
+
+// The key that ended a composition is known by the events alone, never by when they arrive:
+// after the end, the next key-down that types no character of its own is that key, and is
+// swallowed with its repeats until its key-up; a key that types a character, or a key-up that
+// comes first (the window system took the ending key's press), shows that the ending key
+// will not come. False when the event is swallowed.
+bool after_composition_down(const HostEvent& event) {
     int32_t ime = ime_state.load();
+    if (ime == ime_composing) return false; // the input method takes the keys
     if (ime == ime_ended) {
-        ime_state.store(ime_swallowing);
-        return;
+        if (!types_character(event)) {
+            keyboard.ime_ending_symbol = event.sym;
+            ime_state.store(ime_swallowing);
+            return false;
+        }
+        ime_state.store(ime_idle);
     }
-    if (ime != ime_idle) return;
+    return !(ime == ime_swallowing && event.sym == keyboard.ime_ending_symbol);
+}
+
+bool after_composition_up(const HostEvent& event) {
+    int32_t ime = ime_state.load();
+    if (ime == ime_composing) return false;
+    if (ime == ime_ended) ime_state.store(ime_idle);
+    if (ime == ime_swallowing && event.sym == keyboard.ime_ending_symbol) {
+        ime_state.store(ime_idle);
+        return false;
+    }
+    return true;
+}
+
+void on_key_down(const HostEvent& event) {
+    if (!after_composition_down(event)) return;
 
     int32_t symbol = event.sym;
     auto& entry = keyboard.alt_numeric;
@@ -485,12 +518,7 @@ void on_key_down(const HostEvent& event) {
 }
 
 void on_key_up(const HostEvent& event) {
-    int32_t ime = ime_state.load();
-    if (ime == ime_swallowing) {
-        ime_state.store(ime_idle);
-        return;
-    }
-    if (ime != ime_idle) return;
+    if (!after_composition_up(event)) return;
 
     int32_t typed = -1;
     auto& entry = keyboard.alt_numeric;

@@ -4,14 +4,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/host/platform.h"
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/input_method.h"
+#include "runtime/input/key_codes.h"
 #include "runtime/input/keyboard.h"
 
 namespace {
@@ -237,13 +240,65 @@ TEST_F(Composition, CommittedTextIsTypedOneCodePointAfterTheOther) {
     EXPECT_EQ(typed.size(), 6u);
 }
 
-TEST_F(Composition, TheEndingKeyIsAwaitedForOneBatchOfEventsOnly) {
-    for (int32_t state : {ime_ended, ime_swallowing}) {
+TEST_F(Composition, TheMainLoopLeavesTheWaitForTheEndingKeyAlone) {
+    for (int32_t state : {ime_composing, ime_ended, ime_swallowing}) {
         ime_state.store(state);
         ime_main_loop_step();
-        EXPECT_EQ(ime_state.load(), ime_idle);
+        EXPECT_EQ(ime_state.load(), state);
     }
-    ime_state.store(ime_composing);
+    ime_state.store(ime_idle);
+}
+
+// The main loop's turn: the input-method events drained, then a batch of window events.
+std::vector<int32_t> keys_typed(const std::vector<HostEvent>& events, uint32_t batch_starts) {
+    keys_hit();
+    ime_state.store(ime_idle);
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (i == 0 || (batch_starts >> i & 1)) ime_main_loop_step();
+        if (!ime_intercept_event(events[i])) keyboard_event(events[i]);
+    }
     ime_main_loop_step();
-    EXPECT_EQ(ime_state.load(), ime_composing);
+    return keys_hit();
+}
+
+HostEvent window_event(HostEventType type, int32_t symbol, const char* text = "") {
+    HostEvent event{};
+    event.type = type;
+    event.sym = symbol;
+    std::strncpy(event.text, text, sizeof event.text - 1);
+    return event;
+}
+
+TEST_F(Composition, TheKeysTypedDoNotDependOnHowTheEventsFallIntoBatches) {
+    InputMethod_Init(); // the hook acts on the window events
+    using enum HostEventType;
+    const HostEvent composing = window_event(text_editing, 0, "\xE3\x81\xAB");
+    const HostEvent cancelled = window_event(text_editing, 0, "");
+    const HostEvent committed = window_event(text_input, 0, "\xE6\x97\xA5");
+    const int32_t ideograph = key_unicode_base + 0x65E5;
+    const struct {
+        std::vector<HostEvent> events;
+        std::vector<int32_t> keys;
+    } sequences[] = {
+        // The ending key comes after the end, its press and release.
+        {{composing, committed, cancelled, window_event(key_down, sym_return, "\r"),
+          window_event(key_up, sym_return), window_event(key_down, 'x', "x"),
+          window_event(key_up, 'x')},
+         {ideograph, -ideograph, 'x', -'x'}},
+        // The window system took the ending key's press; its release comes.
+        {{composing, committed, window_event(key_up, sym_return),
+          window_event(key_down, sym_return, "\r"), window_event(key_up, sym_return)},
+         {ideograph, -ideograph, 13, -13}},
+        // No ending key at all: the next key types its character.
+        {{composing, committed, window_event(key_down, 'y', "y"), window_event(key_up, 'y')},
+         {ideograph, -ideograph, 'y', -'y'}},
+        {{composing, cancelled, window_event(key_down, 'z', "z"), window_event(key_up, 'z')},
+         {'z', -'z'}},
+    };
+    for (const auto& sequence : sequences) {
+        uint32_t splits = 1u << sequence.events.size();
+        for (uint32_t batch_starts = 0; batch_starts < splits; batch_starts += 2)
+            EXPECT_EQ(keys_typed(sequence.events, batch_starts), sequence.keys)
+                << "batches starting at bits " << batch_starts;
+    }
 }

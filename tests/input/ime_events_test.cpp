@@ -104,6 +104,13 @@ TEST_F(HookEvents, LosingTheFocusAbandonsTheComposition) {
     EXPECT_EQ(take(), (Queued{INPUT_METHOD_MESSAGE_CHANGE, u"", 0, 0, 0}));
     EXPECT_FALSE(ime_intercept_event(focus_lost));
     EXPECT_EQ(InputMethod_GetEventNumber(), 0);
+    // Nor is the key that ended a composition awaited any longer.
+    for (int32_t state : {ime_ended, ime_swallowing}) {
+        ime_state.store(state);
+        EXPECT_FALSE(ime_intercept_event(focus_lost));
+        EXPECT_EQ(ime_state.load(), ime_idle);
+    }
+    EXPECT_EQ(InputMethod_GetEventNumber(), 0);
 }
 
 TEST_F(HookEvents, PauseAndBreakAreTakenOtherKeysPassOn) {

@@ -376,12 +376,28 @@ TEST_F(KeyboardTest, InputMethodSwallowsTheKeyThatEndedAComposition) {
     ime_state.store(ime_composing);
     tap('a', "a");
     ime_state.store(ime_ended);
-    down(sym_return);
+    down(sym_return, "\r");
     EXPECT_EQ(ime_state.load(), ime_swallowing);
+    down(sym_return, "\r"); // it repeats
+    tap('b', "b");          // another key typed meanwhile is the user's
     up(sym_return);
     EXPECT_EQ(ime_state.load(), ime_idle);
-    tap('b', "b");
-    EXPECT_EQ(buffer(), (std::vector<Pair>{{'b', 0x30}}));
+    tap('c', "c");
+    EXPECT_EQ(buffer(), (std::vector<Pair>{{'b', 0x30}, {'c', 0x2E}}));
+}
+
+TEST_F(KeyboardTest, AfterACompositionTheEventsTellWhetherItsEndingKeyComes) {
+    // A key that types its own character did not end the composition.
+    ime_state.store(ime_ended);
+    tap('y', "y");
+    EXPECT_EQ(ime_state.load(), ime_idle);
+    // The window system took the ending key's press: its release comes first.
+    ime_state.store(ime_ended);
+    up(sym_return);
+    EXPECT_EQ(ime_state.load(), ime_idle);
+    tap(sym_return, "\r");
+    tap(sym_f1);
+    EXPECT_EQ(buffer(), (std::vector<Pair>{{'y', 0x15}, {13, 0x1C}, {0, 0x3B}}));
 }
 
 TEST_F(KeyboardTest, KeyTrapsClaimTheirKeys) {
