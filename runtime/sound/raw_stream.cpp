@@ -39,7 +39,8 @@ bool pull_stream(uint8_t* out, int32_t bytes) {
     uint32_t n = std::min(wanted, raw.queued.load(std::memory_order_acquire));
     ring_read(raw, raw.read, out, n);
     raw.read = (raw.read + n) % raw.size;
-    raw.queued.fetch_sub(n, std::memory_order_relaxed);
+    // Released: the program thread writes over these bytes only after it has seen them go.
+    raw.queued.fetch_sub(n, std::memory_order_release);
     if (n == wanted) return true;
     // Run dry: the rest is silence, and the hook goes until enough is queued again. The ring
     // stays: the program thread writes into it without the lock.
