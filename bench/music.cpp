@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "runtime/sound/mixer.h"
 #include "runtime/sound/sound.h"
 
 namespace {
@@ -47,5 +48,17 @@ void BM_ToneOneSecond(benchmark::State& state) {
         benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ToneOneSecond);
+
+// The raw sample stream: one second of frames written one by one, then played out of the ring
+// (the null mixer's pull stands for the audio thread).
+void BM_RawStreamOneSecond(benchmark::State& state) {
+    for (auto _ : state) {
+        for (int32_t i = 0; i < mixer_rate_hz; ++i) raw_frame((i % 200) / 200.0, 0, false);
+        while (raw_queued_seconds() > 0) benchmark::DoNotOptimize(null_mixer_pull(4096).data());
+    }
+    state.counters["x_realtime"] =
+        benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_RawStreamOneSecond);
 
 } // namespace
