@@ -20,19 +20,6 @@ using Clock = std::chrono::steady_clock;
 constexpr const char* title_prompt = "Press a key to continue.....";
 constexpr int deadline_ms = 20000;
 
-// One pixel of every factor x factor block: what the page itself held, when the window
-// repeats each page pixel.
-Screenshot reduce(const Screenshot& shot, int32_t factor) {
-    Screenshot out;
-    out.width = shot.width / factor;
-    out.height = shot.height / factor;
-    out.pixels.resize(size_t(out.width) * out.height);
-    for (int32_t y = 0; y < out.height; ++y)
-        for (int32_t x = 0; x < out.width; ++x)
-            out.pixels[size_t(y) * out.width + x] = shot.at(x * factor, y * factor);
-    return out;
-}
-
 Screenshot crop(const Screenshot& shot, int32_t left, int32_t top, int32_t width, int32_t height) {
     Screenshot out;
     out.width = width;
@@ -58,7 +45,7 @@ bool wait_for_shot(XSession& x, unsigned long window, Screenshot& shot,
 bool shows_page(const Screenshot& shot, int32_t width, int32_t height, int32_t factor,
                 int32_t cell_height, const std::string& text, TextScreen& screen) {
     if (shot.width != width || shot.height != height) return false;
-    screen = read_text_screen(reduce(shot, factor), cell_height);
+    screen = read_text_screen(reduce_screenshot(shot, factor), cell_height);
     return screen.contains(text);
 }
 
