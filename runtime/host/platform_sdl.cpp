@@ -307,6 +307,7 @@ class SdlPlatform final : public Platform {
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
         if (!surface || kept_w_ == 0) return;
         WindowFit fit = window_fit(kept_w_, kept_h_, surface->w, surface->h);
+        if (fit.w == 0) return;
         bool new_source = !source_ || source_->w != kept_w_ || source_->h != kept_h_ ||
                           source_->format->format != surface->format->format;
         if (new_source) {

@@ -2,10 +2,12 @@
 // factor across a mode change, and a window the player sized through the window manager.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -162,6 +164,19 @@ TEST(ScaledWindow, BadScaleStartsAtOneAndAResizedWindowCentresThePage) {
             if (s.width != 1000 || s.height != 700) return false;
             return read_text_screen(crop(s, left, top, 640, 400)).contains("Dream Sequence");
         }))
+        << "window " << shot.width << "x" << shot.height;
+
+    // Smaller than the page: the whole page, shrunk with its aspect kept and smoothed, so
+    // that ink and paper mix into colours the page itself does not have.
+    std::set<uint32_t> page_colours(shot.pixels.begin(), shot.pixels.end());
+    x.resize(window, 480, 300);
+    ASSERT_TRUE(wait_for_shot(x, window, shot,
+                              [&](const Screenshot& s) {
+                                  if (s.width != 480 || s.height != 300) return false;
+                                  return std::any_of(
+                                      s.pixels.begin(), s.pixels.end(),
+                                      [&](uint32_t p) { return !page_colours.contains(p); });
+                              }))
         << "window " << shot.width << "x" << shot.height;
     x.close_window(window);
     int code = -1;
