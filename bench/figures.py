@@ -45,6 +45,8 @@ def show_time(value_ns):
 GOALS = (
     ("BM_IdleCpuShare/game_prompt", "on_cpu_percent", "processor share waiting at \"Type something\"", "%", 1.0),
     ("BM_IdleCpuShare/game_title", "on_cpu_percent", "processor share waiting at the title", "%", 1.0),
+    ("BM_IdleCpuShare/game_prompt_scale2", "on_cpu_percent", "processor share waiting at \"Type something\", at scale 2", "%", 1.0),
+    ("BM_IdleCpuShare/game_title_scale2", "on_cpu_percent", "processor share waiting at the title, at scale 2", "%", 1.0),
     ("BM_IdleCpuShare/demo_end_prompt", "on_cpu_percent", "processor share waiting at the demo's end prompt", "%", 1.0),
     ("BM_KeyToGlyph/game_prompt", "p50_ms", "key event to its glyph, 50th percentile", "ms", None),
     ("BM_KeyToGlyph/game_prompt", "p95_ms", "key event to its glyph, 95th percentile", "ms", 50.0),

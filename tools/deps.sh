@@ -6,7 +6,7 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   vgabios
-  xvfb xauth xdotool x11-utils imagemagick wmctrl
+  xvfb xauth xdotool x11-utils imagemagick wmctrl openbox
   fonts-noto-cjk
 )
 missing=()

@@ -7,4 +7,4 @@ tools/deps.sh
 cmake -S . -B build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/plain -j"$(nproc)" --target game
 cd build/plain/game
-exec ./game "$@"
+RT_SCALE=${RT_SCALE:-auto} exec ./game "$@"

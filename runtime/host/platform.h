@@ -83,7 +83,9 @@ class Platform {
     // The modifier keys held and the locks on (KeyMod bits), as the key events so far left them.
     virtual uint32_t key_modifiers() = 0;
 
-    // Window size and full-screen state follow the frame; `fullscreen` picks the mode given.
+    // Full-screen state follows the frame; `fullscreen` picks the mode given. A window takes
+    // the frame's size times the starting scale, unless the player has sized it, and shows
+    // the frame scaled to fit it.
     virtual void present(const Frame& frame, bool fullscreen, DisplayMode mode) = 0;
     virtual std::vector<DisplayMode> fullscreen_modes() = 0;
 

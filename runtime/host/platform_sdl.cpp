@@ -1,5 +1,6 @@
 // The window-system backend: one SDL window drawn through its window surface, SDL's event
-// queue, and SDL message boxes.
+// queue, and SDL message boxes. Frames are scaled into the window here: by whole-number
+// factors while one fits, smoothly down in a window smaller than the page.
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <dirent.h>
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -14,10 +17,17 @@
 #include "runtime/host/dialog.h"
 #include "runtime/host/keys_sdl.h"
 #include "runtime/host/platform.h"
+#include "runtime/host/window_scale.h"
 #include "runtime/input/input_method.h"
 #include "runtime/sound/mixer.h"
 
 namespace {
+
+// The window opens for the text screen, the first page the runtime shows.
+constexpr int32_t first_page_w = 640;
+constexpr int32_t first_page_h = 400;
+// Around a page that does not fill the window, as around a full-screen page.
+constexpr uint8_t border_rgb[3] = {0, 0, 0};
 
 // Copies as much UTF-8 text as fits, never splitting a character.
 template <size_t N> void copy_text(char (&target)[N], const char* text) {
@@ -65,8 +75,18 @@ class SdlPlatform final : public Platform {
             error = SDL_GetError();
             return false;
         }
-        window_ = SDL_CreateWindow("Untitled", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 640,
-                                   400, SDL_WINDOW_HIDDEN);
+        std::string complaint;
+        WindowScale scale = window_scale_parse(std::getenv("RT_SCALE"), complaint);
+        if (!complaint.empty()) std::fprintf(stderr, "%s\n", complaint.c_str());
+        SDL_Rect usable;
+        if (scale.automatic && SDL_GetDisplayUsableBounds(0, &usable) == 0)
+            scale.factor = window_scale_auto(first_page_w, first_page_h, usable.w, usable.h);
+        factor_ = scale.factor;
+        asked_w_ = first_page_w * factor_;
+        asked_h_ = first_page_h * factor_;
+        window_ = SDL_CreateWindow(
+            "Untitled", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, asked_w_, asked_h_,
+            SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
         if (!window_) {
             error = SDL_GetError();
             return false;
@@ -84,6 +104,8 @@ class SdlPlatform final : public Platform {
 
     void shutdown() override {
         delete pending_.exchange(nullptr);
+        SDL_FreeSurface(source_);
+        source_ = nullptr;
         if (dialog_open()) close_dialog_helpers();
         if (TTF_WasInit()) TTF_Quit();
         SDL_Quit();
@@ -142,6 +164,11 @@ class SdlPlatform final : public Platform {
                 if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                     event.type = HostEventType::focus_lost;
                     return true;
+                }
+                if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+                    e.window.event == SDL_WINDOWEVENT_MAXIMIZED) {
+                    window_resized(e.window.event, e.window.data1, e.window.data2);
+                    continue;
                 }
                 // The window surface keeps the picture; an uncovered window only needs it again.
                 if (e.window.event == SDL_WINDOWEVENT_EXPOSED && visible_)
@@ -235,21 +262,101 @@ class SdlPlatform final : public Platform {
             SDL_SetWindowFullscreen(window_, fullscreen ? SDL_WINDOW_FULLSCREEN : 0);
             mode_ = mode;
         }
-        int w, h;
-        SDL_GetWindowSize(window_, &w, &h);
-        if (!fullscreen && (w != frame.width || h != frame.height))
-            SDL_SetWindowSize(window_, frame.width, frame.height);
+        // A new page size keeps the factor, unless the player has sized the window.
+        if (!fullscreen && !user_sized_) {
+            int w, h;
+            SDL_GetWindowSize(window_, &w, &h);
+            if (w != frame.width * factor_ || h != frame.height * factor_) {
+                asked_w_ = frame.width * factor_;
+                asked_h_ = frame.height * factor_;
+                SDL_SetWindowSize(window_, asked_w_, asked_h_);
+            }
+        }
         if (!visible_) {
             SDL_ShowWindow(window_);
             visible_ = true;
         }
+        int32_t first = 0, last = frame.height;
+        bool whole = keep_frame(frame, first, last);
+        if (first < last) paint(first, last, whole);
+    }
+
+    // Takes the rows of `frame` that differ from the frame kept, into [first, last); true
+    // when the frame is new as a whole.
+    bool keep_frame(const Frame& frame, int32_t& first, int32_t& last) {
+        size_t width = size_t(frame.width);
+        auto row = [&](int32_t y) { return frame.pixels + size_t(y) * frame.pitch_pixels; };
+        auto kept = [&](int32_t y) { return kept_.data() + size_t(y) * width; };
+        bool whole = frame.width != kept_w_ || frame.height != kept_h_;
+        if (whole) {
+            kept_w_ = frame.width;
+            kept_h_ = frame.height;
+            kept_.assign(width * frame.height, 0);
+        } else {
+            auto same = [&](int32_t y) { return std::equal(row(y), row(y) + width, kept(y)); };
+            while (first < last && same(first)) ++first;
+            while (last > first && same(last - 1)) --last;
+        }
+        for (int32_t y = first; y < last; ++y) std::copy_n(row(y), width, kept(y));
+        return whole;
+    }
+
+    // Scales rows [first, last) of the kept frame into the window and sends them to the
+    // screen; `whole` draws the border too and sends the whole window.
+    void paint(int32_t first, int32_t last, bool whole) {
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
-        if (!surface) return;
-        int rows = std::min(frame.height, surface->h);
-        int cols = std::min(frame.width, surface->w);
-        SDL_ConvertPixels(cols, rows, SDL_PIXELFORMAT_RGB888, frame.pixels, frame.pitch_pixels * 4,
-                          surface->format->format, surface->pixels, surface->pitch);
-        SDL_UpdateWindowSurface(window_);
+        if (!surface || kept_w_ == 0) return;
+        WindowFit fit = window_fit(kept_w_, kept_h_, surface->w, surface->h);
+        if (fit.w == 0) return;
+        bool new_source = !source_ || source_->w != kept_w_ || source_->h != kept_h_ ||
+                          source_->format->format != surface->format->format;
+        if (new_source) {
+            SDL_FreeSurface(source_);
+            source_ =
+                SDL_CreateRGBSurfaceWithFormat(0, kept_w_, kept_h_, 32, surface->format->format);
+            if (!source_) return;
+        }
+        // Smoothing mixes neighbouring rows, so a scaled-down page is drawn whole.
+        if (surface != surface_ || new_source || fit.factor == 0 || fit.x != fit_.x ||
+            fit.y != fit_.y || fit.w != fit_.w || fit.h != fit_.h) {
+            whole = true;
+        }
+        if (whole) {
+            first = 0;
+            last = kept_h_;
+        }
+        surface_ = surface;
+        fit_ = fit;
+        SDL_ConvertPixels(kept_w_, last - first, SDL_PIXELFORMAT_RGB888,
+                          kept_.data() + size_t(first) * kept_w_, kept_w_ * 4,
+                          source_->format->format,
+                          static_cast<uint8_t*>(source_->pixels) + size_t(first) * source_->pitch,
+                          source_->pitch);
+        if (whole)
+            SDL_FillRect(surface, nullptr,
+                         SDL_MapRGB(surface->format, border_rgb[0], border_rgb[1], border_rgb[2]));
+        SDL_Rect from{0, first, kept_w_, last - first};
+        SDL_Rect to{fit.x, fit.y + first * fit.factor, fit.w, (last - first) * fit.factor};
+        if (fit.factor > 0) {
+            SDL_BlitScaled(source_, &from, surface, &to);
+        } else {
+            to = {fit.x, fit.y, fit.w, fit.h};
+            if (SDL_SoftStretchLinear(source_, nullptr, surface, &to) != 0)
+                SDL_BlitScaled(source_, nullptr, surface, &to);
+        }
+        if (whole)
+            SDL_UpdateWindowSurface(window_);
+        else
+            SDL_UpdateWindowSurfaceRects(window_, &to, 1);
+    }
+
+    // A window of another size than the one asked for was sized by the player (or maximised),
+    // and keeps that size from now on; either way the picture is fitted to it again.
+    void window_resized(uint8_t event, int32_t w, int32_t h) {
+        bool fullscreen = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
+        if (!fullscreen && (event == SDL_WINDOWEVENT_MAXIMIZED || w != asked_w_ || h != asked_h_))
+            user_sized_ = true;
+        if (visible_) paint(0, kept_h_, true);
     }
 
     // Pairs a key-down with the text event that directly follows it, as one key press.
@@ -266,6 +373,14 @@ class SdlPlatform final : public Platform {
     bool key_repeat_ = true;
     bool visible_ = false;
     DisplayMode mode_{};
+    int32_t factor_ = 1;                // the page's scale while the window has the size asked
+    int32_t asked_w_ = 0, asked_h_ = 0; // the window size last asked for
+    bool user_sized_ = false;
+    std::vector<uint32_t> kept_; // the last frame, 0x00RRGGBB, kept_w_ per row
+    int32_t kept_w_ = 0, kept_h_ = 0;
+    SDL_Surface* source_ = nullptr;  // the kept frame in the window surface's format
+    SDL_Surface* surface_ = nullptr; // the window surface last drawn, and where the frame lay
+    WindowFit fit_{};
     std::thread::id main_thread_;
     std::atomic<PendingFrame*> pending_{nullptr};
 };

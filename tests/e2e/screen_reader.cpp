@@ -58,6 +58,17 @@ bool TextScreen::contains(const std::string& text) const {
     return false;
 }
 
+Screenshot reduce_screenshot(const Screenshot& shot, int32_t factor) {
+    Screenshot out;
+    out.width = shot.width / factor;
+    out.height = shot.height / factor;
+    out.pixels.resize(size_t(out.width) * out.height);
+    for (int32_t y = 0; y < out.height; ++y)
+        for (int32_t x = 0; x < out.width; ++x)
+            out.pixels[size_t(y) * out.width + x] = shot.at(x * factor, y * factor);
+    return out;
+}
+
 TextScreen read_text_screen(const Screenshot& shot, int32_t cell_height) {
     static const auto index16 = glyph_index(16);
     static const auto index8 = glyph_index(8);

@@ -27,6 +27,10 @@ struct TextScreen {
     bool contains(const std::string& text) const;
 };
 
+// One pixel of every factor x factor block: the page itself, from a window that shows each
+// page pixel as such a block.
+Screenshot reduce_screenshot(const Screenshot& shot, int32_t factor);
+
 // Cells of 8 x `cell_height` pixels (16 for an 80 x 25 page, 8 for a graphics page's text).
 TextScreen read_text_screen(const Screenshot& shot, int32_t cell_height = 16);
 

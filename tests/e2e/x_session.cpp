@@ -68,15 +68,14 @@ int ignore_x_errors(Display*, XErrorEvent*) {
 
 } // namespace
 
-XSession::XSession() {
+XSession::XSession(const std::string& screen) {
     XSetErrorHandler(ignore_x_errors);
     // A display number of our own: the first whose lock file does not exist.
     for (int number = 140; number < 200; ++number) {
         std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
         if (access(lock.c_str(), F_OK) == 0) continue;
         name_ = ":" + std::to_string(number);
-        server_ =
-            spawn({"Xvfb", name_, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, true);
+        server_ = spawn({"Xvfb", name_, "-screen", "0", screen, "-nolisten", "tcp"}, {}, true);
         for (int tries = 0; tries < 100 && !display_; ++tries) {
             sleep_for_ms(50);
             display_ = XOpenDisplay(name_.c_str());
@@ -145,6 +144,36 @@ bool XSession::capture(unsigned long window, Screenshot& out) {
             out.pixels[size_t(y) * out.width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
     XDestroyImage(image);
     return true;
+}
+
+bool XSession::start_window_manager(int timeout_ms) {
+    Display* display = as_display(display_);
+    pid_t manager = spawn({"openbox"}, {"DISPLAY=" + name_}, true);
+    children_.push_back(manager);
+    // A running manager names its check window on the root window.
+    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    for (int waited = 0; waited <= timeout_ms; waited += 20) {
+        if (waitpid(manager, nullptr, WNOHANG) == manager) return false; // not installed
+        Atom type;
+        int format;
+        unsigned long items, after;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                               AnyPropertyType, &type, &format, &items, &after, &data) == Success &&
+            data) {
+            XFree(data);
+            if (items > 0) return true;
+        }
+        sleep_for_ms(20);
+    }
+    return false;
+}
+
+void XSession::resize(unsigned long window, int32_t width, int32_t height) {
+    pid_t pid = spawn({"xdotool", "windowsize", std::to_string(window), std::to_string(width),
+                       std::to_string(height)},
+                      {"DISPLAY=" + name_}, true);
+    waitpid(pid, nullptr, 0);
 }
 
 void XSession::run_xdotool(unsigned long window, const char* verb, const std::string& argument) {

@@ -18,7 +18,8 @@ struct Screenshot {
 
 class XSession {
   public:
-    XSession();
+    // A screen of `screen` ("WIDTHxHEIGHTxDEPTH"), without a window manager.
+    explicit XSession(const std::string& screen = "1024x768x24");
     ~XSession();
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
@@ -34,6 +35,12 @@ class XSession {
     std::string window_title(unsigned long window);
 
     bool capture(unsigned long window, Screenshot& out);
+
+    // Starts a window manager (openbox) and waits until it manages the screen; false when
+    // there is none to start.
+    bool start_window_manager(int timeout_ms);
+    // Asks for a new window size as a user's drag does (through the window manager, if any).
+    void resize(unsigned long window, int32_t width, int32_t height);
 
     void type(unsigned long window, const std::string& text); // xdotool type
     void key(unsigned long window, const std::string& keys);  // xdotool key, e.g. "Return"
