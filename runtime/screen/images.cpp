@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "runtime/host/display.h"
@@ -141,16 +142,123 @@ ImageRecord* query_image(int32_t image, bool image_given) {
 
 } // namespace
 
+namespace {
+
+// Page memory in bulk: aligned 8-byte words, read and written with relaxed atomics like the
+// single elements (the words may overlay elements of another type).
+using Word [[gnu::may_alias]] = uint64_t;
+constexpr size_t word_bytes = sizeof(Word);
+
+bool word_aligned(const void* at) {
+    return reinterpret_cast<uintptr_t>(at) % word_bytes == 0;
+}
+
+Word word_load(const void* at) {
+    return __atomic_load_n(static_cast<const Word*>(at), __ATOMIC_RELAXED);
+}
+
+void word_store(void* at, Word word) {
+    __atomic_store_n(static_cast<Word*>(at), word, __ATOMIC_RELAXED);
+}
+
+template <class T> T element_load(const T* at) {
+    return __atomic_load_n(at, __ATOMIC_RELAXED);
+}
+
+template <class T> void element_store(T* at, T value) {
+    __atomic_store_n(at, value, __ATOMIC_RELAXED);
+}
+
+template <class T> void fill_as(T* at, size_t count, T value) {
+    constexpr size_t per_word = word_bytes / sizeof(T);
+    for (; count > 0 && !word_aligned(at); --count) element_store(at++, value);
+    Word word = value;
+    for (size_t bits = sizeof(T) * 8; bits < word_bytes * 8; bits *= 2) word |= word << bits;
+    for (; count >= per_word; count -= per_word, at += per_word) word_store(at, word);
+    for (; count > 0; --count) element_store(at++, value);
+}
+
+// Whether source and target lie at the same offset within a word, so that words can move.
+bool same_word_offset(const void* to, const void* from) {
+    return (reinterpret_cast<uintptr_t>(to) - reinterpret_cast<uintptr_t>(from)) % word_bytes == 0;
+}
+
+// Low addresses first: right for targets below their sources.
+template <class T> void move_up_as(T* to, const T* from, size_t count) {
+    constexpr size_t per_word = word_bytes / sizeof(T);
+    if (same_word_offset(to, from)) {
+        for (; count > 0 && !word_aligned(to); --count) element_store(to++, element_load(from++));
+        for (; count >= per_word; count -= per_word, to += per_word, from += per_word)
+            word_store(to, word_load(from));
+    }
+    for (; count > 0; --count) element_store(to++, element_load(from++));
+}
+
+// High addresses first: right for targets above their sources.
+template <class T> void move_down_as(T* to, const T* from, size_t count) {
+    constexpr size_t per_word = word_bytes / sizeof(T);
+    T* to_end = to + count;
+    const T* from_end = from + count;
+    if (same_word_offset(to, from)) {
+        for (; count > 0 && !word_aligned(to_end); --count)
+            element_store(--to_end, element_load(--from_end));
+        for (; count >= per_word; count -= per_word) {
+            to_end -= per_word;
+            from_end -= per_word;
+            word_store(to_end, word_load(from_end));
+        }
+    }
+    for (; count > 0; --count) element_store(--to_end, element_load(--from_end));
+}
+
+template <class T> void read_as(const T* from, size_t count, T* out) {
+    constexpr size_t per_word = word_bytes / sizeof(T);
+    for (; count > 0 && !word_aligned(from); --count) *out++ = element_load(from++);
+    for (; count >= per_word; count -= per_word, from += per_word, out += per_word) {
+        const Word word = word_load(from);
+        std::memcpy(out, &word, word_bytes);
+    }
+    for (; count > 0; --count) *out++ = element_load(from++);
+}
+
+// Calls `run` with the element type of the image's pixel size: the switch once per run.
+template <class Run> void by_element_type(const ImageRecord& image, Run run) {
+    switch (image.bytes_per_pixel) {
+    case 1: run(uint8_t{}); break;
+    case 2: run(uint16_t{}); break;
+    default: run(uint32_t{}); break;
+    }
+}
+
+template <class T> T* elements(const ImageRecord& image) {
+    return reinterpret_cast<T*>(image.pixels);
+}
+
+} // namespace
+
 void pixels_fill(ImageRecord& image, size_t first, size_t count, uint32_t value) {
-    for (size_t i = first; i < first + count; ++i) pixel_store(image, i, value);
+    by_element_type(image,
+                    [&]<class T>(T) { fill_as(elements<T>(image) + first, count, T(value)); });
 }
 
 void pixels_move(ImageRecord& image, size_t to, size_t from, size_t count) {
-    if (to < from) {
-        for (size_t i = 0; i < count; ++i) pixel_store(image, to + i, pixel_load(image, from + i));
-    } else {
-        for (size_t i = count; i-- > 0;) pixel_store(image, to + i, pixel_load(image, from + i));
-    }
+    by_element_type(image, [&]<class T>(T) {
+        T* base = elements<T>(image);
+        if (to < from)
+            move_up_as(base + to, base + from, count);
+        else if (to > from)
+            move_down_as(base + to, base + from, count);
+    });
+}
+
+void pixels_copy(ImageRecord& to, const ImageRecord& from, size_t count) {
+    by_element_type(to, [&]<class T>(T) { move_up_as(elements<T>(to), elements<T>(from), count); });
+}
+
+void pixels_read(const ImageRecord& image, size_t first, size_t count, void* out) {
+    by_element_type(image, [&]<class T>(T) {
+        read_as(elements<T>(image) + first, count, static_cast<T*>(out));
+    });
 }
 
 void images_init() {
@@ -304,8 +412,7 @@ int32_t image_copy(int32_t image, bool image_given) {
         copy.flags |= owns_palette;
         for (uint32_t i = 0; i < 256; ++i) palette_store(copy, i, palette_load(original, i));
     }
-    for (size_t i = 0; i < element_count(original); ++i)
-        pixel_store(copy, i, pixel_load(original, i));
+    pixels_copy(copy, original, element_count(original));
     return -int32_t(handle);
 }
 
@@ -393,8 +500,7 @@ void page_copy(int32_t from, int32_t to) {
         raise_error(5);
         return;
     }
-    for (size_t i = 0; i < element_count(source); ++i)
-        pixel_store(target, i, pixel_load(source, i));
+    pixels_copy(target, source, element_count(source));
 }
 
 ImageHandle image_resolve(int32_t image, int32_t invalid_error) {
