@@ -406,11 +406,7 @@ void Pen::put(size_t index) const {
 void Pen::put_row(size_t first, size_t count) const {
     switch (kind_) {
     case Kind::byte:
-        for (size_t i = first; i < first + count; ++i) pixel8_store(*image_, i, uint8_t(value_));
-        break;
-    case Kind::word:
-        for (size_t i = first; i < first + count; ++i) pixel32_store(*image_, i, value_);
-        break;
+    case Kind::word: pixels_fill(*image_, first, count, value_); break;
     case Kind::average:
     case Kind::blend:
         for (size_t i = first; i < first + count; ++i) put(i);
