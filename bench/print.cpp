@@ -1,6 +1,6 @@
-// Text output: one printed line, and the scroll of the whole print window, on the 80 x 25 text
-// screen and on a 640 x 480 graphics page; the scroll beside a plain block move of the same
-// memory.
+// Text output: one printed line, the scroll of the whole print window and the clearing of the
+// screen and of the print window, on the 80 x 25 text screen and on a 640 x 480 graphics page;
+// the scroll beside a plain block move of the same memory, the clearing beside a plain fill.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -63,5 +63,51 @@ void block_move(benchmark::State& state) {
     }
 }
 BENCHMARK(block_move)->Arg(0)->Arg(12);
+
+size_t page_bytes(const ImageRecord& page) {
+    return size_t(page.width) * page.height * page.bytes_per_pixel;
+}
+
+// Bytes of the print window's rows (from the top of the page).
+size_t print_window_bytes(const ImageRecord& page) {
+    size_t row_elements = page.width * (page.text_page ? 1 : size_t(page.height) / text_rows(page));
+    return row_elements * page.bytes_per_pixel * page.print_bottom;
+}
+
+// The same number of bytes set with one memset, as a floor.
+void plain_fill(benchmark::State& state, size_t bytes) {
+    std::vector<uint8_t> memory(bytes);
+    uint8_t value = 0;
+    for (auto _ : state) {
+        std::memset(memory.data(), ++value, bytes);
+        benchmark::DoNotOptimize(memory.data());
+    }
+}
+
+// CLS 0: the whole page.
+void clear_page(benchmark::State& state) {
+    start(int32_t(state.range(0)));
+    for (auto _ : state) cls(0, 0, 1);
+}
+BENCHMARK(clear_page)->Arg(0)->Arg(12);
+
+void plain_fill_page(benchmark::State& state) {
+    start(int32_t(state.range(0)));
+    plain_fill(state, page_bytes(*screen.destination));
+}
+BENCHMARK(plain_fill_page)->Arg(0)->Arg(12);
+
+// CLS 2: the print window's text rows.
+void clear_print_window(benchmark::State& state) {
+    start(int32_t(state.range(0)));
+    for (auto _ : state) cls(2, 0, 1);
+}
+BENCHMARK(clear_print_window)->Arg(0)->Arg(12);
+
+void plain_fill_print_window(benchmark::State& state) {
+    start(int32_t(state.range(0)));
+    plain_fill(state, print_window_bytes(*screen.destination));
+}
+BENCHMARK(plain_fill_print_window)->Arg(0)->Arg(12);
 
 } // namespace

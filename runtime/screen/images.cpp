@@ -326,7 +326,8 @@ template <class T> void read_as(const T* from, size_t count, T* out) {
 }
 
 // Calls `run` with the element type of the image's pixel size: the switch once per run.
-template <class Run> void by_element_type(const ImageRecord& image, Run run) {
+template <class Run>
+[[gnu::always_inline]] inline void by_element_type(const ImageRecord& image, Run run) {
     switch (image.bytes_per_pixel) {
     case 1: run(uint8_t{}); break;
     case 2: run(uint16_t{}); break;
