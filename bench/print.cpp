@@ -84,29 +84,35 @@ void plain_fill(benchmark::State& state, size_t bytes) {
     }
 }
 
-// CLS 0: the whole page.
-void clear_page(benchmark::State& state) {
+// CLS `type` over and over, beside one memset of the bytes it clears.
+void clear_beside_plain_fill(benchmark::State& state, int32_t type, bool plain) {
     start(int32_t(state.range(0)));
-    for (auto _ : state) cls(0, 0, 1);
+    const ImageRecord& page = *screen.destination;
+    if (plain) {
+        plain_fill(state, type == 0 ? page_bytes(page) : print_window_bytes(page));
+        return;
+    }
+    for (auto _ : state) cls(type, 0, 1);
+}
+
+// CLS 0: the whole page. CLS 2: the print window's text rows.
+void clear_page(benchmark::State& state) {
+    clear_beside_plain_fill(state, 0, false);
 }
 BENCHMARK(clear_page)->Arg(0)->Arg(12);
 
 void plain_fill_page(benchmark::State& state) {
-    start(int32_t(state.range(0)));
-    plain_fill(state, page_bytes(*screen.destination));
+    clear_beside_plain_fill(state, 0, true);
 }
 BENCHMARK(plain_fill_page)->Arg(0)->Arg(12);
 
-// CLS 2: the print window's text rows.
 void clear_print_window(benchmark::State& state) {
-    start(int32_t(state.range(0)));
-    for (auto _ : state) cls(2, 0, 1);
+    clear_beside_plain_fill(state, 2, false);
 }
 BENCHMARK(clear_print_window)->Arg(0)->Arg(12);
 
 void plain_fill_print_window(benchmark::State& state) {
-    start(int32_t(state.range(0)));
-    plain_fill(state, print_window_bytes(*screen.destination));
+    clear_beside_plain_fill(state, 2, true);
 }
 BENCHMARK(plain_fill_print_window)->Arg(0)->Arg(12);
 
