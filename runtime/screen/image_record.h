@@ -164,7 +164,7 @@ void pixels_fill(ImageRecord& image, size_t first, size_t count, uint32_t value)
 void pixels_move(ImageRecord& image, size_t to, size_t from, size_t count);
 // Copies the first `count` elements of `from` to `to`, images of the same pixel size.
 void pixels_copy(ImageRecord& to, const ImageRecord& from, size_t count);
-// Reads `count` elements from `first` into private memory (bytes_per_pixel bytes each).
+// Reads `count` elements from `first` into private memory: an array of the pixel type.
 void pixels_read(const ImageRecord& image, size_t first, size_t count, void* out);
 
 inline uint32_t palette_load(const ImageRecord& image, uint32_t entry) {
