@@ -135,12 +135,17 @@ def main():
     ratio("print", "scroll_window/0", "block_move/0", "scroll of the text screen ÷ plain block move")
     ratio("print", "scroll_window/12", "block_move/12",
           "scroll of a 640 × 480 page ÷ plain block move")
+    for mode, page in (("0", "the text screen"), ("12", "a 640 × 480 page")):
+        ratio("print", f"clear_page/{mode}", f"plain_fill_page/{mode}",
+              f"CLS of {page} ÷ plain fill")
+        ratio("print", f"clear_print_window/{mode}", f"plain_fill_print_window/{mode}",
+              f"CLS 2 (print window's rows) of {page} ÷ plain fill")
 
     # Drawing and fills.
     ratio("draw", "flood_fill_mode13_full_screen", "plain_store_mode13",
           "flood fill of a whole mode-13 screen ÷ plain store of its pixels")
-    ratio("draw", "box_filled_mode13_full_screen", "plain_store_mode13",
-          "filled box over a whole mode-13 screen ÷ plain store of its pixels")
+    ratio("draw", "box_filled_mode13_full_screen", "plain_fill_mode13",
+          "filled box over a whole mode-13 screen ÷ plain fill (memset)")
     time("draw", "flood_fill_mode12_around_circles", "flood fill of a 640 × 480 screen around 48 circles")
     time("draw", "line_splash_diagonal", "the splash's diagonal line (260 pixels)")
     time("draw", "circle_splash_globe_ring", "one ring of the splash's globes")
@@ -168,6 +173,7 @@ def main():
     time("refresh", "BM_TextFullRedraw", "text page drawn in full")
     time("refresh", "BM_TextUnchanged", "text page unchanged")
     ratio("refresh", "BM_TextFullRedraw", "BM_TextUnchanged", "text page: full ÷ unchanged")
+    ratio("refresh", "BM_TextFullRedraw", "BM_FrameCopy", "text page: full ÷ memcpy of its frame")
     time("refresh", "BM_Mode13Changed", "mode-13 page with a changed pixel")
     time("refresh", "BM_Mode13Unchanged", "mode-13 page unchanged")
     full = get("refresh", "BM_TextFullRedraw")

@@ -1,6 +1,8 @@
 #include "runtime/host/display.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "runtime/host/errors.h"
 #include "runtime/host/host.h"
@@ -116,12 +118,17 @@ inline void put_zoomed(uint32_t* row, size_t x, uint32_t colour, int32_t zoom) {
 }
 
 void draw_32bit_page(const ImageRecord& page) {
+    constexpr size_t chunk = 512;
+    uint32_t pixels[chunk];
     int32_t zoom = display.zoom_x;
     for (int32_t y = 0; y < page.height; ++y) {
         uint32_t* row = window_at(display.place_x, display.place_y + y * zoom);
         size_t first = size_t(y) * page.width;
-        for (size_t x = 0; x < page.width; ++x)
-            put_zoomed(row, x, pixel32_load(page, first + x) & rgb_mask, zoom);
+        for (size_t x = 0; x < page.width; x += chunk) {
+            size_t count = std::min<size_t>(chunk, page.width - x);
+            pixels_read(page, first + x, count, pixels);
+            for (size_t i = 0; i < count; ++i) put_zoomed(row, x + i, pixels[i] & rgb_mask, zoom);
+        }
     }
 }
 
@@ -134,24 +141,23 @@ void update_mode10_palette(ImageRecord& page, uint32_t now_ms) {
     }
 }
 
-bool palette_page_unchanged(const ImageRecord& page, uint32_t entries, size_t count) {
+bool palette_page_unchanged(const ImageRecord& page, uint32_t entries) {
     auto& shown = display.palette_page_shown;
-    if (!display.frame_valid.load() || shown.pixels.size() != count) return false;
+    if (!display.frame_valid.load() || shown.pixels.size() != shown.latest.size()) return false;
     for (uint32_t i = 0; i < entries; ++i)
         if (palette_load(page, i) != shown.palette[i]) return false;
-    for (size_t i = 0; i < count; ++i)
-        if (pixel8_load(page, i) != shown.pixels[i]) return false;
-    return true;
+    return std::equal(shown.latest.begin(), shown.latest.end(), shown.pixels.begin());
 }
 
 bool draw_palette_page(ImageRecord& page, uint32_t now_ms) {
     if (page.compat_mode == 10) update_mode10_palette(page, now_ms);
     uint32_t entries = page.bits_per_pixel >= 8 ? 256 : 1u << page.bits_per_pixel;
-    size_t count = size_t(page.width) * page.height;
-    if (palette_page_unchanged(page, entries, count)) return false;
-
     auto& shown = display.palette_page_shown;
-    shown.pixels.resize(count);
+    shown.latest.resize(size_t(page.width) * page.height);
+    pixels_read(page, 0, shown.latest.size(), shown.latest.data());
+    if (palette_page_unchanged(page, entries)) return false;
+
+    shown.pixels.swap(shown.latest);
     uint32_t colours[256];
     for (uint32_t i = 0; i < 256; ++i) {
         shown.palette[i] = palette_load(page, i);
@@ -161,11 +167,8 @@ bool draw_palette_page(ImageRecord& page, uint32_t now_ms) {
     for (int32_t y = 0; y < page.height; ++y) {
         uint32_t* row = window_at(display.place_x, display.place_y + y * zoom);
         size_t first = size_t(y) * page.width;
-        for (size_t x = 0; x < page.width; ++x) {
-            uint8_t value = pixel8_load(page, first + x);
-            shown.pixels[first + x] = value;
-            put_zoomed(row, x, colours[value], zoom);
-        }
+        for (size_t x = 0; x < page.width; ++x)
+            put_zoomed(row, x, colours[shown.pixels[first + x]], zoom);
     }
     return true;
 }
@@ -177,6 +180,21 @@ struct CellStyle {
     const uint32_t* colours; // the page palette, RGB only
     bool blink_on;
 };
+
+using PixelMasks = uint32_t __attribute__((vector_size(32)));
+
+// A glyph row's bytes: the top bit of each, gathered into bits 56-63 (byte x to bit 56 + x)
+// by one multiplication.
+constexpr uint64_t glyph_row_top_bits = 0x8080808080808080;
+constexpr uint64_t glyph_row_gather = 0x0002040810204081;
+
+// For each pattern of a glyph row (bit x for pixel x), the masks of its eight pixels.
+constexpr auto glyph_row_masks = [] {
+    std::array<std::array<uint32_t, 8>, 256> masks{};
+    for (uint32_t pattern = 0; pattern < 256; ++pattern)
+        for (uint32_t x = 0; x < 8; ++x) masks[pattern][x] = pattern >> x & 1 ? ~0u : 0;
+    return masks;
+}();
 
 void draw_cell(const CellStyle& style, uint32_t* at, uint16_t cell, CursorRows cursor) {
     uint8_t attribute = cell_attribute(cell);
@@ -193,7 +211,15 @@ void draw_cell(const CellStyle& style, uint32_t* at, uint16_t cell, CursorRows c
         if (style.glyphs.doubled) {
             for (int x = 0; x < 8; ++x) at[2 * x] = at[2 * x + 1] = bits[x] ? ink : background;
         } else {
-            for (int x = 0; x < 8; ++x) at[x] = bits[x] ? ink : background;
+            // The glyph row's eight bytes (0 or 255) as the bits of one pattern, whose masks
+            // choose ink or background for all eight pixels at once.
+            uint64_t set;
+            std::memcpy(&set, bits, sizeof set);
+            const auto pattern = uint32_t((set & glyph_row_top_bits) * glyph_row_gather >> 56);
+            PixelMasks mask;
+            std::memcpy(&mask, glyph_row_masks[pattern].data(), sizeof mask);
+            const PixelMasks pixels = background ^ ((ink ^ background) & mask);
+            std::memcpy(at, &pixels, sizeof pixels);
         }
     }
 }
@@ -229,12 +255,14 @@ bool draw_text_page(const ImageRecord& page) {
                     fonts.font_cell_height[page.font], colours, blink_on};
     CursorRows cursor_shape =
         visible && cursor_on ? cursor_rows(start, stop, style.cell_h) : CursorRows{0, 0};
+    shown.latest.resize(count);
+    pixels_read(page, 0, count, shown.latest.data());
     bool drew = false;
     for (int32_t row = 0; row < page.height; ++row) {
         uint32_t* line = window_at(display.place_x, display.place_y + row * int32_t(style.cell_h));
         for (int32_t col = 0; col < page.width; ++col) {
             size_t index = size_t(row) * page.width + col;
-            uint16_t cell = cell_load(page, index);
+            uint16_t cell = shown.latest[index];
             bool is_cursor = col == cursor_col && row == cursor_row;
             bool was_cursor = col == shown.cursor_col && row == shown.cursor_row;
             if (valid && cell == shown.cells[index] &&

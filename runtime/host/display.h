@@ -31,12 +31,15 @@ struct DisplayState {
     std::vector<DisplayMode> fullscreen_modes;
 
     // What the window shows now, to redraw only what changed.
+    // The page's memory is read into `latest` in words first, then compared and drawn.
     struct PalettePageShown {
         std::vector<uint8_t> pixels;
+        std::vector<uint8_t> latest;
         uint32_t palette[256];
     } palette_page_shown;
     struct TextPageShown {
         std::vector<uint16_t> cells;
+        std::vector<uint16_t> latest;
         uint32_t palette[256];
         bool blink_phase;
         bool cursor_phase;

@@ -54,6 +54,11 @@ struct Rect {
 
 void fill_rect(ImageRecord& image, Rect r, uint32_t colour) {
     Pen pen(image, colour);
+    // Whole rows lie one after another: one run.
+    if (r.x1 == 0 && r.x2 == image.width - 1) {
+        pen.put_row(pixel_index(image, 0, r.y1), size_t(r.y2 - r.y1 + 1) * image.width);
+        return;
+    }
     for (int32_t y = r.y1; y <= r.y2; ++y)
         pen.put_row(pixel_index(image, r.x1, y), size_t(r.x2 - r.x1 + 1));
 }
@@ -406,11 +411,7 @@ void Pen::put(size_t index) const {
 void Pen::put_row(size_t first, size_t count) const {
     switch (kind_) {
     case Kind::byte:
-        for (size_t i = first; i < first + count; ++i) pixel8_store(*image_, i, uint8_t(value_));
-        break;
-    case Kind::word:
-        for (size_t i = first; i < first + count; ++i) pixel32_store(*image_, i, value_);
-        break;
+    case Kind::word: pixels_fill(*image_, first, count, value_); break;
     case Kind::average:
     case Kind::blend:
         for (size_t i = first; i < first + count; ++i) put(i);

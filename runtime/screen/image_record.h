@@ -7,7 +7,8 @@
 //
 // Operations: make_cell, cell_char, cell_attribute, cell_load, cell_store,
 //             pixel8_load, pixel8_store, pixel32_load, pixel32_store,
-//             pixel_load, pixel_store, pixels_fill, pixels_move (any image, by its pixel size),
+//             pixel_load, pixel_store (any image, by its pixel size),
+//             pixels_fill, pixels_move, pixels_copy, pixels_read (runs of elements),
 //             palette_load, palette_store
 #pragma once
 
@@ -153,10 +154,18 @@ inline void pixel_store(ImageRecord& image, size_t index, uint32_t value) {
     default: pixel32_store(image, index, value); break;
     }
 }
+// Runs of elements. They move memory in aligned 8-byte relaxed words, element by element only
+// at the ragged ends (and where source and target lie at different offsets within a word), so
+// that a reader on another thread sees every element either before or after.
+//
 // Sets `count` elements from `first` to `value`.
 void pixels_fill(ImageRecord& image, size_t first, size_t count, uint32_t value);
 // Moves `count` elements from `from` to `to`; the ranges may overlap.
 void pixels_move(ImageRecord& image, size_t to, size_t from, size_t count);
+// Copies the first `count` elements of `from` to `to`, images of the same pixel size.
+void pixels_copy(ImageRecord& to, const ImageRecord& from, size_t count);
+// Reads `count` elements from `first` into private memory: an array of the pixel type.
+void pixels_read(const ImageRecord& image, size_t first, size_t count, void* out);
 
 inline uint32_t palette_load(const ImageRecord& image, uint32_t entry) {
     return std::atomic_ref<uint32_t>(image.palette[entry]).load(std::memory_order_relaxed);

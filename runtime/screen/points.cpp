@@ -1,6 +1,7 @@
 #include "runtime/screen/points.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -22,11 +23,8 @@ constexpr size_t wave_minimum = 65536;
 // The fill's lists cannot grow: "Out of memory" ("Critical Error #15").
 constexpr int32_t fill_memory_error = 515;
 
-// The direction bits. A pixel reached by going one way looks on in all but the way back.
-constexpr uint8_t left = 1, right = 2, up = 4, down = 8;
-constexpr uint8_t all_directions = left | right | up | down;
-constexpr uint8_t all_but_left = all_directions & ~left, all_but_right = all_directions & ~right;
-constexpr uint8_t all_but_up = all_directions & ~up, all_but_down = all_directions & ~down;
+// Marks of the fill's map: eight stop marks in one word.
+constexpr uint64_t stop_word = 0x0101010101010101;
 
 // Makes the point (plus the last point when relative) the last point.
 void move_last_point(ImageRecord& image, float& x, float& y, bool relative) {
@@ -77,44 +75,91 @@ bool visited_map_fit(size_t pixels) {
     return {entries, wave.count, capacity};
 }
 
-// Spreads the fill from the start pixel, one wave of neighbours at a time. Every pixel is
-// looked at once (the visited map); border pixels stop the fill, all others are painted,
-// those in the paint colour too. `Pixel` is the image's pixel type, `paint` paints one pixel.
-// False when a wave cannot grow.
-template <class Pixel, class Paint>
-bool spread(const ImageRecord& image, Pixel border, const Paint& paint, int32_t x, int32_t y) {
+// The first index from `from` below `end` whose mark is `mark` (0 open, 1 stop), or `end`.
+size_t find_mark(const uint8_t* row, size_t from, size_t end, uint8_t mark) {
+    const uint64_t flip = mark ? 0 : stop_word;
+    for (; from + 8 <= end; from += 8) {
+        uint64_t word;
+        std::memcpy(&word, row + from, 8);
+        if (word ^= flip) return from + size_t(std::countr_zero(word)) / 8;
+    }
+    for (; from < end; ++from)
+        if (row[from] == mark) return from;
+    return end;
+}
+
+// One past the last index from `begin` below `before` whose mark is `mark`, or `begin`.
+size_t find_mark_back(const uint8_t* row, size_t begin, size_t before, uint8_t mark) {
+    const uint64_t flip = mark ? 0 : stop_word;
+    for (; before >= begin + 8; before -= 8) {
+        uint64_t word;
+        std::memcpy(&word, row + before - 8, 8);
+        if (word ^= flip) return before - size_t(std::countl_zero(word)) / 8;
+    }
+    for (; before > begin; --before)
+        if (row[before - 1] == mark) return before;
+    return begin;
+}
+
+// Marks the border pixels in the view as stops. `Pixel` is the image's pixel type.
+template <class Pixel> void stops_mark(const ImageRecord& image, Pixel border, uint8_t* marks) {
+    constexpr size_t chunk = 512;
+    Pixel pixels[chunk];
+    const size_t x1 = size_t(image.view_x1), end = size_t(image.view_x2) + 1;
+    for (size_t y = size_t(image.view_y1); y <= size_t(image.view_y2); ++y) {
+        for (size_t x = x1; x < end; x += chunk) {
+            const size_t first = y * image.width + x, count = std::min(chunk, end - x);
+            pixels_read(image, first, count, pixels);
+            for (size_t i = 0; i < count; ++i) marks[first + i] = pixels[i] == border;
+        }
+    }
+}
+
+// Spreads the fill from the start pixel by runs: a run of open pixels in one row is painted
+// at once, and the open runs that touch it in the rows above and below are the next wave.
+// Every pixel is painted once (the stop marks); border pixels and the view's edges stop the
+// fill. False when a wave cannot grow.
+bool spread(const ImageRecord& image, const Pen& pen, size_t x, size_t y) {
     FloodFillState& state = flood_fill_state;
-    uint8_t* const visited = state.visited_map;
-    const uint8_t* const pixels = image.pixels;
+    uint8_t* const marks = state.visited_map;
     const size_t width = image.width;
-    const int32_t vx1 = image.view_x1, vy1 = image.view_y1;
-    const int32_t vx2 = image.view_x2, vy2 = image.view_y2;
+    const size_t vx1 = size_t(image.view_x1), vx_end = size_t(image.view_x2) + 1;
+    const size_t vy1 = size_t(image.view_y1), vy2 = size_t(image.view_y2);
     Wave current = state.current, next = state.next;
     next.count = 0;
-    // Paints and queues a neighbour that is neither visited nor border-coloured.
-    auto visit = [&](int32_t nx, int32_t ny, uint8_t directions) {
-        const size_t index = size_t(ny) * width + size_t(nx);
-        if (visited[index]) return true;
-        visited[index] = 1;
-        if (image_memory::load<Pixel>(pixels, index) == border) return true;
-        paint(index);
+    // Paints and queues the open run from `left` in row `ry`.
+    auto take_run = [&](size_t left, size_t ry) -> size_t {
+        uint8_t* const row = marks + ry * width;
+        const size_t right = find_mark(row, left, vx_end, 1);
+        std::memset(row + left, 1, right - left);
+        pen.put_row(ry * width + left, right - left);
         if (next.count == next.capacity) {
             next = wave_grown(next);
-            if (next.count == next.capacity) return false;
+            if (next.count == next.capacity) return 0;
         }
-        next.entries[next.count++] = {uint16_t(nx), uint16_t(ny), directions};
+        next.entries[next.count++] = {uint16_t(left), uint16_t(right - 1), uint16_t(ry)};
+        return right;
+    };
+    // The open runs of row `ry` that touch pixels x1 to x2.
+    auto take_runs = [&](size_t ry, size_t x1, size_t x2) {
+        const uint8_t* const row = marks + ry * width;
+        size_t at = find_mark(row, x1, x2 + 1, 0);
+        if (at == x1) at = find_mark_back(row, vx1, x1, 1);
+        while (at <= x2) {
+            const size_t right = take_run(at, ry);
+            if (!right) return false;
+            at = find_mark(row, right, x2 + 1, 0);
+        }
         return true;
     };
-    bool ok = visit(x, y, all_directions);
+    bool ok = take_run(find_mark_back(marks + y * width, vx1, x, 1), y) != 0;
     while (ok && next.count > 0) {
         std::swap(current, next);
         next.count = 0;
         for (size_t i = 0; ok && i < current.count; ++i) {
             const WaveEntry e = current.entries[i];
-            ok = (!(e.directions & left) || e.x <= vx1 || visit(e.x - 1, e.y, all_but_right)) &&
-                 (!(e.directions & right) || e.x >= vx2 || visit(e.x + 1, e.y, all_but_left)) &&
-                 (!(e.directions & up) || e.y <= vy1 || visit(e.x, e.y - 1, all_but_down)) &&
-                 (!(e.directions & down) || e.y >= vy2 || visit(e.x, e.y + 1, all_but_up));
+            ok = (e.y <= vy1 || take_runs(e.y - 1u, e.x1, e.x2)) &&
+                 (e.y >= vy2 || take_runs(e.y + 1u, e.x1, e.x2));
         }
     }
     // The lists stay for the next fill, grown as they are.
@@ -189,16 +234,12 @@ void flood_fill(float x, float y, uint32_t paint, uint32_t border,
     if (pixel_value(*image, pixel_index(*image, px, py)) == border) return;
     const size_t pixel_count = size_t(image->width) * image->height;
     if (!visited_map_fit(pixel_count)) return;
-    if (image->bytes_per_pixel == 1) {
-        uint8_t* const pixels = image->pixels;
-        const auto value = uint8_t(paint);
-        spread(
-            *image, uint8_t(border),
-            [=](size_t index) { image_memory::store<uint8_t>(pixels, index, value); }, px, py);
-    } else {
-        const Pen pen(*image, paint);
-        spread(
-            *image, border, [&](size_t index) { pen.put(index); }, px, py);
-    }
-    std::memset(flood_fill_state.visited_map, 0, pixel_count);
+    uint8_t* const marks = flood_fill_state.visited_map;
+    if (image->bytes_per_pixel == 1)
+        stops_mark(*image, uint8_t(border), marks);
+    else
+        stops_mark(*image, border, marks);
+    spread(*image, Pen(*image, paint), size_t(px), size_t(py));
+    const size_t first = pixel_index(*image, image->view_x1, image->view_y1);
+    std::memset(marks + first, 0, pixel_index(*image, image->view_x2, image->view_y2) + 1 - first);
 }

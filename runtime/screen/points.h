@@ -10,16 +10,17 @@
 #include <cstdint>
 
 struct FloodFillState {
-    // One byte per pixel, set where the fill has looked; all zero between fills. Grows with
-    // the largest image filled, from 640 x 480.
+    // One byte per pixel: 1 where the fill stops (a border pixel, or one already painted),
+    // set up over the view for each fill; all zero between fills. Grows with the largest image
+    // filled, from 640 x 480.
     uint8_t* visited_map;
     size_t visited_size;
-    // The pixels painted in the last step of the fill (the current wave) and those it paints
-    // now (the next), each with the directions still to look in. They start with 65,536
-    // entries and grow when a wave needs more.
+    // The runs of pixels painted in the last step of the fill (the current wave) and those it
+    // paints now (the next): each run is one row's pixels x1 to x2, whose rows above and below
+    // are still to be looked at. They start with 65,536 entries and grow when a wave needs
+    // more.
     struct WaveEntry {
-        uint16_t x, y;
-        uint8_t directions; // bit 0 left, 1 right, 2 up, 3 down
+        uint16_t x1, x2, y;
     };
     struct Wave {
         WaveEntry* entries;

@@ -78,7 +78,7 @@ void descriptor_block_new() {
     strings.descriptors.block_used = 0;
 }
 
-RtString* descriptor_acquire() {
+[[gnu::always_inline]] inline RtString* descriptor_acquire() {
     auto& pool = strings.descriptors;
     if (pool.free_count != 0) {
         RtString* s = pool.free_stack[--pool.free_count];
@@ -89,7 +89,7 @@ RtString* descriptor_acquire() {
     return &pool.block[pool.block_used++];
 }
 
-void descriptor_release(RtString* s) {
+[[gnu::always_inline]] inline void descriptor_release(RtString* s) {
     auto& pool = strings.descriptors;
     if (pool.free_count == pool.free_capacity) {
         if (!resize_array(pool.free_stack, size_t{pool.free_capacity} * 2))
@@ -141,14 +141,14 @@ void list_make_room(StringArea& area) {
         list_double(list, is_main(area) ? main_list_exhausted : conventional_list_exhausted);
 }
 
-void list_append(StringArea& area, RtString* s) {
+[[gnu::always_inline]] inline void list_append(StringArea& area, RtString* s) {
     StringList& list = area.list;
     if (list.count > list.capacity) list_make_room(area);
     s->list_index = list.count;
     list.slots[list.count++] = s;
 }
 
-void temporary_enter(RtString* s) {
+[[gnu::always_inline]] inline void temporary_enter(RtString* s) {
     StringList& list = strings.temporaries;
     if (list.count > list.capacity) {
         uint32_t old_entries = list.capacity + 1;
@@ -215,7 +215,7 @@ void conventional_area_compact() {
 
 // Makes `bytes` available at `used`: the main area compacts and grows, the conventional area
 // only compacts.
-void area_make_room(StringArea& area, size_t bytes) {
+[[gnu::always_inline]] inline void area_make_room(StringArea& area, size_t bytes) {
     if (area.used + bytes <= area.limit) return;
     if (is_main(area)) {
         string_area_compact(bytes);
@@ -227,7 +227,8 @@ void area_make_room(StringArea& area, size_t bytes) {
 
 // Creation
 
-RtString* area_place(StringArea& area, uint32_t length, size_t advance) {
+[[gnu::always_inline]] inline RtString* area_place(StringArea& area, uint32_t length,
+                                                   size_t advance) {
     RtString* s = descriptor_acquire();
     s->length = length;
     s->text = area.base + area.used;
@@ -236,7 +237,7 @@ RtString* area_place(StringArea& area, uint32_t length, size_t advance) {
     return s;
 }
 
-RtString* main_string_new(uint32_t length, bool temporary) {
+[[gnu::always_inline]] inline RtString* main_string_new(uint32_t length, bool temporary) {
     area_make_room(strings.main, size_t{length} + slack);
     RtString* s = area_place(strings.main, length, size_t{length} + slack);
     if (temporary) temporary_enter(s);
