@@ -153,7 +153,8 @@ inline void pixel_store(ImageRecord& image, size_t index, uint32_t value) {
     default: pixel32_store(image, index, value); break;
     }
 }
-// Sets `count` elements from `first` to `value`.
+// Sets `count` elements from `first` to `value`. Both operations stop at the end of the
+// image's memory.
 void pixels_fill(ImageRecord& image, size_t first, size_t count, uint32_t value);
 // Moves `count` elements from `from` to `to`; the ranges may overlap.
 void pixels_move(ImageRecord& image, size_t to, size_t from, size_t count);

@@ -141,11 +141,15 @@ ImageRecord* query_image(int32_t image, bool image_given) {
 
 } // namespace
 
+// The text rows of an image shorter than one row reach past its memory: both clip to it.
 void pixels_fill(ImageRecord& image, size_t first, size_t count, uint32_t value) {
-    for (size_t i = first; i < first + count; ++i) pixel_store(image, i, value);
+    size_t end = std::min(first + count, element_count(image));
+    for (size_t i = first; i < end; ++i) pixel_store(image, i, value);
 }
 
 void pixels_move(ImageRecord& image, size_t to, size_t from, size_t count) {
+    size_t total = element_count(image), furthest = std::max(to, from);
+    count = furthest < total ? std::min(count, total - furthest) : 0;
     if (to < from) {
         for (size_t i = 0; i < count; ++i) pixel_store(image, to + i, pixel_load(image, from + i));
     } else {
@@ -373,10 +377,9 @@ void page_colours_reset() {
     image.foreground = mode_defaults(image.compat_mode).foreground;
     image.background = background_default(image.compat_mode);
     image.draw_colour = uint32_t(image.foreground);
-    uint32_t rows = text_rows(image);
     image.print_top = 1;
-    if (rows < image.cursor_row) image.cursor_row = 1;
-    image.print_bottom = uint16_t(std::max<uint32_t>(rows - 1, 1));
+    if (text_rows(image) < image.cursor_row) image.cursor_row = 1;
+    image.print_bottom = default_print_bottom(image);
 }
 
 void page_copy(int32_t from, int32_t to) {
@@ -454,7 +457,7 @@ void font_select(int32_t font, ImageRecord& image) {
     image.cursor_col = 1;
     image.cursor_row = 1;
     image.print_top = 1;
-    image.print_bottom = uint16_t(std::max<uint32_t>(text_rows(image) - 1, 1));
+    image.print_bottom = default_print_bottom(image);
 }
 
 void set_font(int32_t font, int32_t image, bool image_given) {
@@ -586,4 +589,8 @@ uint32_t text_columns(const ImageRecord& image) {
 
 uint32_t text_rows(const ImageRecord& image) {
     return image.text_page ? image.height : image.height / text_row_height(image.font);
+}
+
+uint16_t default_print_bottom(const ImageRecord& image) {
+    return uint16_t(std::max<int64_t>(int64_t(text_rows(image)) - 1, 1));
 }
