@@ -51,6 +51,9 @@ template <class T> class Shared {
 
 using ImageHandle = uint32_t;
 
+// The most columns, rows or pixels a side of an image has: its size fields hold 16 bits.
+inline constexpr int32_t max_image_side = 65535;
+
 // Bits of ImageRecord::flags.
 inline constexpr uint32_t owns_palette = 1;
 inline constexpr uint32_t is_screen_page = 2;

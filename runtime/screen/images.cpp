@@ -16,8 +16,6 @@ namespace {
 
 ImageTable& table = screen.table;
 
-constexpr int32_t max_image_side = 65535;
-
 struct ModeDefaults {
     uint8_t bits_per_pixel;
     int32_t font;
