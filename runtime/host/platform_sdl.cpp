@@ -105,6 +105,7 @@ class SdlPlatform final : public Platform {
             show(frame->frame, frame->fullscreen, frame->mode);
             delete frame;
         }
+        serve_window_requests();
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
             event = HostEvent{};
@@ -188,6 +189,16 @@ class SdlPlatform final : public Platform {
         return modes;
     }
 
+    void show_mouse_cursor(bool shown) override {
+        cursor_request_.store(shown ? 1 : 0);
+        if (std::this_thread::get_id() == main_thread_) serve_window_requests();
+    }
+
+    void restore_fullscreen() override {
+        restore_request_.store(true);
+        if (std::this_thread::get_id() == main_thread_) serve_window_requests();
+    }
+
     DialogAnswer show_dialog(const char* caption, const char* text,
                              DialogButtons buttons) override {
         const SDL_MessageBoxButtonData yes_no[] = {
@@ -252,6 +263,21 @@ class SdlPlatform final : public Platform {
         SDL_UpdateWindowSurface(window_);
     }
 
+    // Requests made on any thread, carried out on the main thread, which owns the window.
+    void serve_window_requests() {
+        int32_t cursor = cursor_request_.exchange(-1);
+        if (cursor >= 0) SDL_ShowCursor(cursor ? SDL_ENABLE : SDL_DISABLE);
+        if (restore_request_.exchange(false) &&
+            (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN)) {
+            SDL_RestoreWindow(window_);
+            // Giving a shown full-screen window its mode again sets the video mode again.
+            SDL_DisplayMode mode{};
+            if (SDL_GetWindowDisplayMode(window_, &mode) == 0)
+                SDL_SetWindowDisplayMode(window_, &mode);
+            SDL_RaiseWindow(window_);
+        }
+    }
+
     // Pairs a key-down with the text event that directly follows it, as one key press.
     void take_paired_text(char (&text)[32]) {
         SDL_Event next;
@@ -268,6 +294,8 @@ class SdlPlatform final : public Platform {
     DisplayMode mode_{};
     std::thread::id main_thread_;
     std::atomic<PendingFrame*> pending_{nullptr};
+    std::atomic<int32_t> cursor_request_{-1}; // -1 none, else 1 show, 0 hide
+    std::atomic<bool> restore_request_{false};
 };
 
 } // namespace

@@ -383,6 +383,56 @@ TEST_F(Display, FullScreenNeedsASuitableMode) {
     expect_window(640, 602);
 }
 
+// A request of 1 while full-screen, when the page has outgrown every mode, leaves no mode
+// to show: the display goes back to a window rather than to a mode that does not exist.
+TEST_F(Display, ARequestThatFindsNoModeGoesBackToAWindow) {
+    display.fullscreen_modes = {{640, 480}};
+    display.fullscreen_request.store(1);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 1);
+    set_width(0, 80, 43, 3); // 640 x 602
+    display.fullscreen_request.store(1);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 0);
+    expect_window(640, 602);
+    display.alt_enter_count.store(1);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 0);
+}
+
+// State 2 after a screen-mode change whose closest mode is itself the 4:3 mode: it stays,
+// in that mode.
+TEST_F(Display, TheFourThreeStateSurvivesAModeWhoseClosestModeIsFourThree) {
+    display.fullscreen_modes = {{720, 400}, {800, 600}};
+    display.fullscreen_request.store(2);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 2);
+    expect_window(800, 600);
+    screen_mode(12, 0, 0, 0, 0, 1); // 640 x 480: only 800 x 600 is tall enough
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 2);
+    expect_window(800, 600);
+    EXPECT_EQ(display.place_x, 80);
+    EXPECT_EQ(display.place_y, 60);
+}
+
+// The mouse cursor is hidden in full-screen and shown in a window, at every state change.
+TEST_F(Display, TheMouseCursorHidesInFullScreen) {
+    display.fullscreen_modes = {{720, 400}, {800, 600}};
+    render(both_off);
+    display.alt_enter_count.store(1);
+    render(both_off);
+    EXPECT_EQ(null_platform_seen().mouse_cursor, 0);
+    display.alt_enter_count.store(1);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 2);
+    EXPECT_EQ(null_platform_seen().mouse_cursor, 0);
+    display.alt_enter_count.store(1);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 0);
+    EXPECT_EQ(null_platform_seen().mouse_cursor, 1);
+}
+
 TEST(FullscreenChoice, LeastWasteAndTheLaterModeOnTies) {
     std::vector<DisplayMode> modes = {{800, 600}, {1024, 600}, {800, 600}, {640, 480}, {639, 1000}};
     FullscreenChoice choice = fullscreen_choice(modes, 640, 400);
