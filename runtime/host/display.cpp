@@ -57,15 +57,19 @@ int32_t next_fullscreen_state(const FullscreenChoice& choice) {
         default: return has_4_3 ? 2 : 0;
         }
     };
+    int32_t state = -1;
     int32_t request = display.fullscreen_request.exchange(-1);
-    if (request >= 0 && request <= 2) return wanted(request);
-    if (display.alt_enter_count.load() > 0) {
+    if (request >= 0 && request <= 2) {
+        state = wanted(request);
+    } else if (display.alt_enter_count.load() > 0) {
         display.alt_enter_count.fetch_sub(1);
-        return wanted((display.fullscreen_state.load() + 1) % 3);
+        state = wanted((display.fullscreen_state.load() + 1) % 3);
     }
-    // A page that no longer fits the mode in use goes back to a window.
-    int32_t state = display.fullscreen_state.load();
-    if ((state == 1 && choice.closest < 0) || (state == 2 && !has_4_3)) return 0;
+    if (state >= 0) return state;
+    // The state always names a mode that exists: a page that no longer fits the mode in use
+    // goes back to a window.
+    int32_t current = display.fullscreen_state.load();
+    if ((current == 1 && choice.closest < 0) || (current == 2 && choice.closest_4_3 < 0)) return 0;
     return -1;
 }
 
@@ -77,6 +81,8 @@ void lay_out(const ImageRecord& page, PixelSize size) {
         display.fullscreen_state.store(state);
         display.force_mode_set = true;
         display.frame_valid.store(0);
+        // No statement of this system hides the mouse cursor, so it follows the state alone.
+        host_platform().show_mouse_cursor(state == 0);
     }
     state = display.fullscreen_state.load();
     int32_t zoom = 1;
@@ -376,6 +382,12 @@ void display_now() {
 
 void display_invalidate() {
     display.frame_valid.store(0);
+}
+
+void display_restore_fullscreen() {
+    if (display.fullscreen_state.load() == 0) return;
+    host_platform().restore_fullscreen();
+    display_invalidate();
 }
 
 DisplayHold::DisplayHold(bool wanted) : held_(wanted && refresh_elsewhere()) {

@@ -4,7 +4,8 @@
 // which the program thread holds the refresh while it rebuilds pages.
 //
 // Operations: display_startup, display_refresh, display_render, display_frame, display_now,
-//             display_invalidate, DisplayHold, cursor_rows, fullscreen_choice
+//             display_invalidate, display_restore_fullscreen, DisplayHold, cursor_rows,
+//             fullscreen_choice
 #pragma once
 
 #include <atomic>
@@ -68,6 +69,10 @@ void display_now();
 
 // The next refresh clears the window and draws everything (a new screen mode).
 void display_invalidate();
+
+// Program thread, after a dialog: a full-screen window is shown again in its mode and
+// redrawn whole. Nothing happens in a window.
+void display_restore_fullscreen();
 
 // Program thread: holds the refresh while pages are replaced or resized, when the main loop
 // refreshes at all; released at the end of the scope.

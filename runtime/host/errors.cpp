@@ -4,6 +4,7 @@
 #include <string>
 
 #include "runtime/host/dialog.h"
+#include "runtime/host/display.h"
 #include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
@@ -99,6 +100,7 @@ void show_error_dialog() {
         host.quit_requested.store(1);
         stop_program_thread();
     }
+    display_restore_fullscreen(); // the dialog may have hidden it
     errors.error_number = 0;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 #include "runtime/host/errors.h"
@@ -23,6 +24,8 @@ namespace {
 
 struct HostRuntime {
     Platform* platform;
+    std::thread::id main_thread;
+    std::atomic<int32_t> exit_code; // what the process ends with after the shutdown sequence
     ProgramEntry entry;
     std::thread program_thread;
     std::thread timer_thread;
@@ -116,15 +119,31 @@ void set_key_repeat(bool on) {
     runtime.platform->set_key_repeat(on);
 }
 
-[[noreturn]] void shutdown_sequence() {
+// Asks every thread to stop and waits until the program thread has ended.
+void stop_program() {
     host.stop_all.store(1);
     host.event_pending.store(1);
     if (runtime.program_thread.joinable()) runtime.program_thread.join();
+}
+
+[[noreturn]] void shutdown_sequence() {
+    stop_program();
     while (host.parked_bits.load() != 3) sleep_ms(16);
     if (runtime.timer_thread.joinable()) runtime.timer_thread.join();
     if (host_hooks.shutdown) host_hooks.shutdown();
-    runtime.platform->shutdown();
-    host_exit(0);
+    host_exit(runtime.exit_code.load());
+}
+
+// The program and timer threads; false, said on standard error, when one cannot be created.
+bool start_threads() {
+    try {
+        runtime.program_thread = std::thread(program_thread_body);
+        runtime.timer_thread = std::thread(timer_thread);
+    } catch (const std::system_error& failure) {
+        std::fprintf(stderr, "Unable to create thread: %s\n", failure.what());
+        return false;
+    }
+    return true;
 }
 
 // Returns false when the window was closed and the program has no exit trap.
@@ -192,7 +211,8 @@ bool drain_events() {
 } // namespace
 
 Platform& host_platform() {
-    return *runtime.platform;
+    // The core used without a host (tests of single modules) has no window.
+    return runtime.platform ? *runtime.platform : null_platform();
 }
 
 const std::vector<DisplayMode>& host_fullscreen_modes() {
@@ -221,6 +241,7 @@ const std::string& program_folder() {
 void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
                   const RuntimeOptions& options) {
     runtime.platform = &platform;
+    runtime.main_thread = std::this_thread::get_id();
     runtime.entry = entry;
 
     traps_init();
@@ -258,13 +279,24 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     if (host_hooks.startup) host_hooks.startup();
     host.auto_rows_extend.store(1);
 
-    runtime.program_thread = std::thread(program_thread_body);
-    runtime.timer_thread = std::thread(timer_thread);
+    if (!start_threads()) {
+        stop_program(); // one that did start ends before the window system does
+        host_exit(0);
+    }
     host.threads_running.store(1);
     main_loop();
 }
 
 void host_exit(int code) {
+    // The window system belongs to the main thread: elsewhere the program thread hands the
+    // code over and parks, and the main loop's shutdown sequence ends the process with it.
+    if (runtime.platform && std::this_thread::get_id() != runtime.main_thread) {
+        runtime.exit_code.store(code);
+        host.quit_requested.store(1);
+        stop_program_thread();
+    }
+    // A full-screen video mode must not outlive the process.
+    if (runtime.platform) runtime.platform->shutdown();
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(code);

@@ -45,11 +45,14 @@ struct HostHooks {
 };
 extern HostHooks host_hooks;
 
+// The host's platform; the null one while no host runs.
 Platform& host_platform();
 // The full-screen modes the window system offered at start-up.
 const std::vector<DisplayMode>& host_fullscreen_modes();
 
-// Ends the process at once with `code`, after flushing the standard streams.
+// Ends the process with `code`, after shutting the window system down and flushing the
+// standard streams. Called on the program thread, it parks that thread and the main loop
+// ends the process through its shutdown sequence.
 [[noreturn]] void host_exit(int code);
 
 // Sleeps the calling thread; ends early once the host is stopping, so that closing the

@@ -2,7 +2,8 @@
 // interface so that the core never sees SDL. The SDL backend is the real one; the null
 // backend serves headless tests that need no window at all.
 //
-// Operations: sdl_platform, null_platform, null_platform_push, null_platform_frames
+// Operations: sdl_platform, null_platform, null_platform_push, null_platform_frames,
+//             null_platform_offer_modes, null_platform_seen
 #pragma once
 
 #include <cstdint>
@@ -88,6 +89,11 @@ class Platform {
     // the frame scaled to fit it.
     virtual void present(const Frame& frame, bool fullscreen, DisplayMode mode) = 0;
     virtual std::vector<DisplayMode> fullscreen_modes() = 0;
+    // The mouse cursor over the window (any thread).
+    virtual void show_mouse_cursor(bool shown) = 0;
+    // A full-screen window that a dialog covered: restored, raised and its video mode set
+    // again (any thread).
+    virtual void restore_fullscreen() = 0;
 
     // Blocks the calling thread until the user answers; `failed` when no dialog can be shown.
     virtual DialogAnswer show_dialog(const char* caption, const char* text,
@@ -102,3 +108,14 @@ Platform& null_platform(); // in the core: no window, events only from null_plat
 
 void null_platform_push(const HostEvent& event); // any thread
 uint32_t null_platform_frames();                 // number of frames presented so far
+// The full-screen modes the null backend offers; set before the host starts.
+void null_platform_offer_modes(std::vector<DisplayMode> modes);
+
+// What the null backend was last asked for the window (any thread).
+struct NullPlatformSeen {
+    bool fullscreen;      // the last frame presented was full-screen ...
+    DisplayMode mode;     // ... in this mode
+    int32_t mouse_cursor; // -1 never asked, else 1 shown, 0 hidden
+    uint32_t fullscreen_restores;
+};
+NullPlatformSeen null_platform_seen();

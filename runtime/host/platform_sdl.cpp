@@ -127,6 +127,7 @@ class SdlPlatform final : public Platform {
             show(frame->frame, frame->fullscreen, frame->mode);
             delete frame;
         }
+        serve_window_requests();
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
             event = HostEvent{};
@@ -213,6 +214,16 @@ class SdlPlatform final : public Platform {
             if (SDL_GetDisplayMode(0, i, &mode) == 0) modes.push_back({mode.w, mode.h});
         }
         return modes;
+    }
+
+    void show_mouse_cursor(bool shown) override {
+        cursor_request_.store(shown ? 1 : 0);
+        if (std::this_thread::get_id() == main_thread_) serve_window_requests();
+    }
+
+    void restore_fullscreen() override {
+        restore_request_.store(true);
+        if (std::this_thread::get_id() == main_thread_) serve_window_requests();
     }
 
     DialogAnswer show_dialog(const char* caption, const char* text,
@@ -359,6 +370,21 @@ class SdlPlatform final : public Platform {
         if (visible_) paint(0, kept_h_, true);
     }
 
+    // Requests made on any thread, carried out on the main thread, which owns the window.
+    void serve_window_requests() {
+        int32_t cursor = cursor_request_.exchange(-1);
+        if (cursor >= 0) SDL_ShowCursor(cursor ? SDL_ENABLE : SDL_DISABLE);
+        if (restore_request_.exchange(false) &&
+            (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN)) {
+            SDL_RestoreWindow(window_);
+            // Giving a shown full-screen window its mode again sets the video mode again.
+            SDL_DisplayMode mode{};
+            if (SDL_GetWindowDisplayMode(window_, &mode) == 0)
+                SDL_SetWindowDisplayMode(window_, &mode);
+            SDL_RaiseWindow(window_);
+        }
+    }
+
     // Pairs a key-down with the text event that directly follows it, as one key press.
     void take_paired_text(char (&text)[32]) {
         SDL_Event next;
@@ -383,6 +409,8 @@ class SdlPlatform final : public Platform {
     WindowFit fit_{};
     std::thread::id main_thread_;
     std::atomic<PendingFrame*> pending_{nullptr};
+    std::atomic<int32_t> cursor_request_{-1}; // -1 none, else 1 show, 0 hide
+    std::atomic<bool> restore_request_{false};
 };
 
 } // namespace

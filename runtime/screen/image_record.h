@@ -52,6 +52,9 @@ template <class T> class Shared {
 
 using ImageHandle = uint32_t;
 
+// The most columns, rows or pixels a side of an image has: its size fields hold 16 bits.
+inline constexpr int32_t max_image_side = 65535;
+
 // Bits of ImageRecord::flags.
 inline constexpr uint32_t owns_palette = 1;
 inline constexpr uint32_t is_screen_page = 2;
@@ -158,7 +161,8 @@ inline void pixel_store(ImageRecord& image, size_t index, uint32_t value) {
 // at the ragged ends (and where source and target lie at different offsets within a word), so
 // that a reader on another thread sees every element either before or after.
 //
-// Sets `count` elements from `first` to `value`.
+// Sets `count` elements from `first` to `value`. Fills and moves stop at the end of the
+// image's memory.
 void pixels_fill(ImageRecord& image, size_t first, size_t count, uint32_t value);
 // Moves `count` elements from `from` to `to`; the ranges may overlap.
 void pixels_move(ImageRecord& image, size_t to, size_t from, size_t count);

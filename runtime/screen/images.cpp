@@ -17,8 +17,6 @@ namespace {
 
 ImageTable& table = screen.table;
 
-constexpr int32_t max_image_side = 65535;
-
 struct ModeDefaults {
     uint8_t bits_per_pixel;
     int32_t font;
@@ -341,12 +339,18 @@ template <class T> T* elements(const ImageRecord& image) {
 
 } // namespace
 
+// The text rows of an image shorter than one row reach past its memory: fills and moves clip
+// to it.
 void pixels_fill(ImageRecord& image, size_t first, size_t count, uint32_t value) {
+    const size_t total = element_count(image);
+    count = first < total ? std::min(count, total - first) : 0;
     by_element_type(image,
                     [&]<class T>(T) { fill_as(elements<T>(image) + first, count, T(value)); });
 }
 
 void pixels_move(ImageRecord& image, size_t to, size_t from, size_t count) {
+    const size_t total = element_count(image), furthest = std::max(to, from);
+    count = furthest < total ? std::min(count, total - furthest) : 0;
     by_element_type(image, [&]<class T>(T) {
         T* base = elements<T>(image);
         if (to < from)
@@ -585,10 +589,9 @@ void page_colours_reset() {
     image.foreground = mode_defaults(image.compat_mode).foreground;
     image.background = background_default(image.compat_mode);
     image.draw_colour = uint32_t(image.foreground);
-    uint32_t rows = text_rows(image);
     image.print_top = 1;
-    if (rows < image.cursor_row) image.cursor_row = 1;
-    image.print_bottom = uint16_t(std::max<uint32_t>(rows - 1, 1));
+    if (text_rows(image) < image.cursor_row) image.cursor_row = 1;
+    image.print_bottom = default_print_bottom(image);
 }
 
 void page_copy(int32_t from, int32_t to) {
@@ -665,7 +668,7 @@ void font_select(int32_t font, ImageRecord& image) {
     image.cursor_col = 1;
     image.cursor_row = 1;
     image.print_top = 1;
-    image.print_bottom = uint16_t(std::max<uint32_t>(text_rows(image) - 1, 1));
+    image.print_bottom = default_print_bottom(image);
 }
 
 void set_font(int32_t font, int32_t image, bool image_given) {
@@ -797,4 +800,8 @@ uint32_t text_columns(const ImageRecord& image) {
 
 uint32_t text_rows(const ImageRecord& image) {
     return image.text_page ? image.height : image.height / text_row_height(image.font);
+}
+
+uint16_t default_print_bottom(const ImageRecord& image) {
+    return uint16_t(std::max<int64_t>(int64_t(text_rows(image)) - 1, 1));
 }

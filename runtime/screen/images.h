@@ -14,7 +14,7 @@
 //   blending    blend_on, blend_off
 //   queries     image_width, image_height, image_pixel_size, image_clear_colour,
 //               image_blending, image_foreground, image_background, clear_colour_set
-//   text grid   text_columns, text_rows
+//   text grid   text_columns, text_rows, default_print_bottom
 //
 // Programs name an image by a page number (0 or more, created on demand) or by its negated
 // handle; -1 means no image. Handles 0 and 1 are reserved and never name an image.
@@ -134,3 +134,6 @@ void clear_colour_set(uint32_t colour, int32_t image, int32_t given);
 // font's cell size.
 uint32_t text_columns(const ImageRecord& image);
 uint32_t text_rows(const ImageRecord& image);
+// The last row of a new print window: the row above the last, but at least row 1 (also on an
+// image shorter than one text row).
+uint16_t default_print_bottom(const ImageRecord& image);

@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr int32_t max_text_grid = 255; // columns and rows a WIDTH may ask for
-
 struct TextGrid {
     uint32_t columns;
     uint32_t rows;
@@ -79,10 +77,10 @@ TextGrid text_grid_for(TextGrid old) {
 // fit get memory of their own.
 ImageHandle build_text_screen(TextGrid old) {
     TextGrid grid = text_grid_for(old);
-    uint32_t page_bytes = grid.is(40, 25)   ? 2048
-                          : grid.is(80, 25) ? 4096
-                                            : grid.columns * grid.rows * 2;
-    uint32_t in_video_memory = std::min<uint32_t>(sizeof screen.text_video_memory / page_bytes, 8);
+    size_t page_bytes = grid.is(40, 25)   ? 2048
+                        : grid.is(80, 25) ? 4096
+                                          : size_t(grid.columns) * grid.rows * 2;
+    size_t in_video_memory = std::min<size_t>(sizeof screen.text_video_memory / page_bytes, 8);
     for (uint16_t& cell : screen.text_video_memory)
         std::atomic_ref<uint16_t>(cell).store(blank_text_cell, std::memory_order_relaxed);
     auto* video = reinterpret_cast<uint8_t*>(screen.text_video_memory);
@@ -267,6 +265,10 @@ void resize_to_grid(uint32_t columns, uint32_t rows) {
     uint32_t width = columns * text_column_width(image.font);
     uint32_t height = rows * text_row_height(image.font);
     if (width == image.width && height == image.height) return;
+    if (width > uint32_t(max_image_side) || height > uint32_t(max_image_side)) {
+        raise_error(5);
+        return;
+    }
     auto* memory =
         static_cast<uint8_t*>(std::calloc(size_t(width) * height, image.bytes_per_pixel));
     if (!memory) {
@@ -412,8 +414,8 @@ void set_width(int32_t target, int32_t columns, int32_t rows, int32_t given) {
     }
     host.auto_rows_extend.store(0);
     if ((!columns_given && !rows_given) ||
-        (columns_given && (columns < 1 || columns > max_text_grid)) ||
-        (rows_given && (rows < 1 || rows > max_text_grid))) {
+        (columns_given && (columns < 1 || columns > max_image_side)) ||
+        (rows_given && (rows < 1 || rows > max_image_side))) {
         raise_error(5);
         return;
     }

@@ -1,5 +1,6 @@
 #include "runtime/screen/text_output.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -72,7 +73,9 @@ void draw_at_cursor(ImageRecord& image, uint8_t code) {
 }
 
 // Clears text rows first..last (1-based) with blank cells, or with `colour` on graphics pages.
+// An image without a whole text row has no row 0 to clear.
 void clear_text_rows(ImageRecord& image, uint32_t first, uint32_t last, uint32_t colour) {
+    if (first < 1) return;
     size_t row = text_row_elements(image);
     uint32_t value =
         image.text_page ? make_cell(' ', text_attribute(image.foreground, colour)) : colour;
@@ -355,9 +358,9 @@ void locate(int32_t row, int32_t column, int32_t cursor_visible, int32_t start_l
         if (raise_if(row < image.print_top)) return;
         uint32_t rows = text_rows(image);
         if (row > image.print_bottom && uint32_t(row) != rows) {
-            // Right after start-up a row beyond the screen grows it once to 80 x 50; a row
-            // on the screen but below the print window stays out of reach.
-            if (raise_if(uint32_t(row) <= rows || !host.auto_rows_extend.load())) return;
+            // Right after start-up a row below the print window grows the screen once to
+            // 80 x 50, whether or not the row lies on the screen as it is.
+            if (raise_if(!host.auto_rows_extend.load())) return;
             host.auto_rows_extend.store(0);
             if (raise_if(row > max_grown_rows || column_bad())) return;
             grow_screen();
@@ -401,7 +404,7 @@ void view_print(int32_t top, int32_t bottom, int32_t given) {
     auto rows = int32_t(text_rows(image));
     if (given == 0) {
         top = 1;
-        bottom = rows;
+        bottom = std::max(rows, 1); // an image shorter than a text row still has row 1
     } else if (raise_if((given & 3) != 3 || top < 1 || top > bottom || bottom > rows)) {
         return;
     }

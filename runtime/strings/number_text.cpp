@@ -67,7 +67,9 @@ void put_zeros(NumberText& t, int count) {
     t.length += count;
 }
 
-NumberText lay_out(const Rounded& r, const Layout& layout) {
+// `value` is the number itself, widened to double: fixed notation without decimals shows its
+// own integer digits.
+NumberText lay_out(const Rounded& r, const Layout& layout, double value) {
     NumberText t{};
     int n = layout.precision;
     while (n > 0 && r.digits[n - 1] == '0') --n;
@@ -83,8 +85,17 @@ NumberText lay_out(const Rounded& r, const Layout& layout) {
         // decimals would give: the rounding already happened at that place or a finer one.
         if (e >= 0) {
             const int whole = e + 1;
-            put_run(t, r.digits, n < whole ? n : whole);
-            if (n < whole) put_zeros(t, whole - n);
+            if (n < whole) {
+                // Rounded digits padded with zeros would lose the value's last integer
+                // digits wherever it has more of them than are shown (16-digit doubles).
+                char buffer[24];
+                const char* end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                                std::chars_format::fixed, 0)
+                                      .ptr;
+                put_run(t, buffer, static_cast<int>(end - buffer));
+            } else {
+                put_run(t, r.digits, whole);
+            }
             if (n > whole) {
                 put(t, '.');
                 put_run(t, r.digits + whole, n - whole);
@@ -322,7 +333,7 @@ NumberText format_unsigned(uint64_t value) {
 
 NumberText format_single(float value) {
     if (!std::isfinite(value)) return non_finite(value);
-    return lay_out(round_significant(value, single_layout.precision - 1), single_layout);
+    return lay_out(round_significant(value, single_layout.precision - 1), single_layout, value);
 }
 
 NumberText format_double(double value) {
@@ -333,7 +344,7 @@ NumberText format_double(double value) {
         r = round_significant(value, double_layout.precision - 2);
         r.digits[15] = '0';
     }
-    return lay_out(r, double_layout);
+    return lay_out(r, double_layout, value);
 }
 
 ParsedNumber parse_number(std::string_view text) {

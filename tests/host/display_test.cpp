@@ -40,6 +40,13 @@ class Display : public testing::Test {
         return display_render(now_ms);
     }
 
+    // One Alt+Enter, served by a refresh; the full-screen state it leads to.
+    static int32_t alt_enter() {
+        display.alt_enter_count.store(1);
+        render(both_off);
+        return display.fullscreen_state.load();
+    }
+
     static uint32_t pixel(int32_t x, int32_t y) {
         Frame f = display_frame();
         return f.pixels[size_t(y) * f.pitch_pixels + x];
@@ -83,6 +90,12 @@ class Display : public testing::Test {
         EXPECT_EQ(display.window_w, w);
         EXPECT_EQ(display.window_h, h);
         EXPECT_EQ(display.window_pixels.size(), size_t(w) * h);
+    }
+    // A full-screen window of w x h with the page's top-left corner at (x, y).
+    static void expect_placed(int32_t w, int32_t h, int32_t x, int32_t y) {
+        expect_window(w, h);
+        EXPECT_EQ(display.place_x, x);
+        EXPECT_EQ(display.place_y, y);
     }
 };
 
@@ -349,9 +362,7 @@ TEST_F(Display, SmallPagesAreDoubledInFullScreen) {
         EXPECT_EQ(pixel(x, y), colour) << x << "," << y;
     display.fullscreen_request.store(2); // the 4:3 mode is 1024 x 768
     render(both_off);
-    expect_window(1024, 768);
-    EXPECT_EQ(display.place_x, 192);
-    EXPECT_EQ(display.place_y, 184);
+    expect_placed(1024, 768, 192, 184);
 }
 
 TEST_F(Display, FullScreenNeedsASuitableMode) {
@@ -381,6 +392,45 @@ TEST_F(Display, FullScreenNeedsASuitableMode) {
     render(both_off);
     EXPECT_EQ(display.fullscreen_state.load(), 0);
     expect_window(640, 602);
+}
+
+// A request of 1 while full-screen, when the page has outgrown every mode, leaves no mode
+// to show: the display goes back to a window rather than to a mode that does not exist.
+TEST_F(Display, ARequestThatFindsNoModeGoesBackToAWindow) {
+    display.fullscreen_modes = {{640, 480}};
+    display.fullscreen_request.store(1);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 1);
+    set_width(0, 80, 43, 3); // 640 x 602
+    display.fullscreen_request.store(1);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 0);
+    expect_window(640, 602);
+    EXPECT_EQ(alt_enter(), 0);
+}
+
+// State 2 after a screen-mode change whose closest mode is itself the 4:3 mode: it stays,
+// in that mode.
+TEST_F(Display, TheFourThreeStateSurvivesAModeWhoseClosestModeIsFourThree) {
+    display.fullscreen_modes = {{720, 400}, {800, 600}};
+    display.fullscreen_request.store(2);
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 2);
+    expect_window(800, 600);
+    screen_mode(12, 0, 0, 0, 0, 1); // 640 x 480: only 800 x 600 is tall enough
+    render(both_off);
+    EXPECT_EQ(display.fullscreen_state.load(), 2);
+    expect_placed(800, 600, 80, 60);
+}
+
+// The mouse cursor is hidden in full-screen and shown in a window, at every state change.
+TEST_F(Display, TheMouseCursorHidesInFullScreen) {
+    display.fullscreen_modes = {{720, 400}, {800, 600}};
+    render(both_off);
+    for (int32_t state : {1, 2, 0}) {
+        EXPECT_EQ(alt_enter(), state);
+        EXPECT_EQ(null_platform_seen().mouse_cursor, state == 0 ? 1 : 0) << state;
+    }
 }
 
 TEST(FullscreenChoice, LeastWasteAndTheLaterModeOnTies) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/host/dialog.h"
+#include "runtime/host/display.h"
 #include "runtime/host/errors.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
@@ -50,6 +51,13 @@ void statement(int line, void (*operation)()) {
     if (host.event_pending.load()) check_event(line);
 }
 
+// Polls `condition` for up to ten seconds.
+bool eventually(bool (*condition)()) {
+    for (uint32_t start = ticks_ms(); ticks_ms() - start < 10000; sleep_ms(1))
+        if (condition()) return true;
+    return false;
+}
+
 } // namespace
 
 TEST(ErrorDialog, ShowsLineAndMessageAndYesContinues) {
@@ -65,6 +73,26 @@ TEST(ErrorDialog, ShowsLineAndMessageAndYesContinues) {
                     },
                     null_platform()),
                 ExitedWithCode(0), "went on");
+}
+
+// Yes while full-screen brings the full-screen window back; in a window nothing is asked.
+TEST(ErrorDialog, YesRestoresAFullScreenWindow) {
+    EXPECT_EXIT(
+        dialog_set_handler(answer_yes); null_platform_offer_modes({{800, 600}});
+        run_host(
+            [](int) {
+                display.fullscreen_request.store(1);
+                require(eventually([] { return null_platform_seen().fullscreen; }), "full-screen");
+                statement(10, [] { raise_error(5); });
+                require(null_platform_seen().fullscreen_restores == 1, "restored");
+                display.fullscreen_request.store(0);
+                require(eventually([] { return !null_platform_seen().fullscreen; }), "windowed");
+                statement(20, [] { raise_error(5); });
+                require(null_platform_seen().fullscreen_restores == 1, "window left");
+                finish();
+            },
+            null_platform()),
+        ExitedWithCode(0), "");
 }
 
 TEST(ErrorDialog, NoEndsTheProgramWithCodeZero) {
@@ -147,6 +175,20 @@ TEST(CriticalError, ShowsItsCaptionAndEndsTheProcess) {
                                                    null_platform()),
                                                ExitedWithCode(0),
                                                "\\[Critical Error\\|Out of stack space\\|ok\\]");
+}
+
+// The program thread's critical error ends the process through the main loop, which shuts
+// the window system down first (a full-screen video mode must not stay set).
+TEST(CriticalError, ShutsTheWindowSystemDownBeforeTheEnd) {
+    static ReportingPlatform platform;
+    EXPECT_EXIT(dialog_set_handler(answer_ok); run_host(
+                                                   [](int) {
+                                                       raise_error(257);
+                                                       std::_Exit(9);
+                                                   },
+                                                   platform),
+                                               ExitedWithCode(0),
+                                               "Out of memory\\|ok\\]\nwindow system shut down");
 }
 
 TEST(StatementCheck, HoldsTheProgramWhileSuspended) {

@@ -1,12 +1,16 @@
 // The host's life: start-up, the main loop's duties, and every way a program ends.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
 #include <cstring>
 
 #include "runtime/host/errors.h"
 #include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
+#include "runtime/sound/mixer.h"
+#include "runtime/sound/sound.h"
 #include "support/host_harness.h"
 
 using testing::ExitedWithCode;
@@ -116,6 +120,37 @@ TEST(MainLoop, KeepsTheTickCountAndRefreshesOnAlternateIterations) {
             },
             null_platform()),
         ExitedWithCode(0), "");
+}
+
+// Every end of the process shuts the window system down first: the program thread's exit
+// codes through the main loop, the main thread's at once.
+TEST(ExitCodes, ShutTheWindowSystemDownFirst) {
+    static ReportingPlatform platform;
+    EXPECT_EXIT(run_host(
+                    [](int) {
+                        null_mixer_fail_open(true);
+                        beep();
+                        std::_Exit(9);
+                    },
+                    platform),
+                ExitedWithCode(10001 & 0xFF), "window system shut down");
+    platform.ttf_fails = true;
+    EXPECT_EXIT(run_host([](int) { std::_Exit(9); }, platform), ExitedWithCode(7000 & 0xFF),
+                "window system shut down");
+}
+
+// Threads whose stacks cannot be had: the host says so and ends with code 0.
+TEST(ThreadCreation, FailureIsReportedAndEndsWithCodeZero) {
+    static ReportingPlatform platform;
+    EXPECT_EXIT(
+        {
+            pthread_attr_t huge_stacks;
+            pthread_attr_init(&huge_stacks);
+            pthread_attr_setstacksize(&huge_stacks, size_t(1) << 42); // more than any machine
+            pthread_setattr_default_np(&huge_stacks);
+            run_host([](int) { std::_Exit(9); }, platform);
+        },
+        ExitedWithCode(0), "^Unable to create thread: .+\nwindow system shut down\n$");
 }
 
 TEST(Delay, RejectsOutOfRangeSeconds) {

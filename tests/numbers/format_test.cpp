@@ -94,6 +94,14 @@ TEST(FormatDouble, SixteenthDigitNineFallsBackToFifteenDigits) {
     EXPECT_EQ(dbl(0.1 + 0.2), " .3");               // 3.000000000000000|4: no fallback needed
 }
 
+TEST(FormatDouble, SixteenDigitIntegersKeepTheirLastDigit) {
+    // Fixed notation without decimals shows the value itself, not the 15 digits left after
+    // a 16th digit 9.
+    EXPECT_EQ(dbl(1234567890123459.0), " 1234567890123459");
+    EXPECT_EQ(dbl(-9007199254740989.0), "-9007199254740989");
+    EXPECT_EQ(dbl(1000000000000000.0), " 1000000000000000");
+}
+
 TEST(FormatDouble, NonFiniteValuesNameThemselves) {
     EXPECT_EQ(dbl(std::numeric_limits<double>::infinity()), " INF");
     EXPECT_EQ(dbl(-std::numeric_limits<double>::infinity()), "-INF");

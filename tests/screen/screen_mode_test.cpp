@@ -148,7 +148,14 @@ TEST_F(ScreenModes, TextPagesLieInVideoMemoryWhileTheyFit) {
     expect_text_screen(200, 200, 8);
     for (size_t n = 0; n < 8; ++n) EXPECT_TRUE(page(n).flags & owns_pixels);
 
-    width(256, 25, 3);
+    // Any grid the image fields can hold: only values below 1 or beyond 16 bits are refused.
+    width(300, 25, 3);
+    expect_text_screen(300, 25, 16);
+    width(0, 256, 2);
+    expect_text_screen(300, 256, 8);
+    width(65536, 25, 3);
+    EXPECT_EQ(take_error(), 5);
+    width(80, 65536, 3);
     EXPECT_EQ(take_error(), 5);
     width(0, 25, 3);
     EXPECT_EQ(take_error(), 5);
@@ -217,6 +224,19 @@ TEST_F(ScreenModes, WidthOnGraphicsScreens) {
     EXPECT_EQ(take_error(), 5);
     width(40, 50, 3);
     expect_text_screen(40, 50, 9);
+}
+
+// A 32-bit screen takes the grid's size in pixels, which must fit an image.
+TEST_F(ScreenModes, WidthOnAThirtyTwoBitScreen) {
+    int32_t image = image_new(16, 16, 32, true);
+    mode(image);
+    width(8191, 0, 1); // 8 pixels a column
+    EXPECT_EQ(take_error(), 0);
+    EXPECT_EQ(page(0).width, 65528);
+    EXPECT_EQ(page(0).height, 16);
+    width(8192, 0, 1);
+    EXPECT_EQ(take_error(), 5);
+    EXPECT_EQ(page(0).width, 65528);
 }
 
 TEST_F(ScreenModes, PrinterWidth) {

@@ -216,10 +216,16 @@ TEST_F(TextOutput, LocateChecksRanges) {
     view_print(5, 10, 3);
     locate(4, 1, 0, 0, 0, 1);
     EXPECT_EQ(take_error(), 5);
-    locate(11, 1, 0, 0, 0, 1); // below the window but on the screen: no growth
+    // Below the window but on the screen: right after start-up the screen grows to 80 x 50
+    // (and its print window with it); once that chance is used, the row is refused.
+    locate(11, 1, 0, 0, 0, 1);
+    EXPECT_EQ(take_error(), 0);
+    EXPECT_EQ(dest().height, 50);
+    expect_cursor(11, 1); // the new screen starts at column 1
+    view_print(5, 10, 3);
+    locate(11, 1, 0, 0, 0, 1);
     EXPECT_EQ(take_error(), 5);
-    EXPECT_EQ(dest().height, 25);
-    locate(25, 1, 0, 0, 0, 1);
+    locate(50, 1, 0, 0, 0, 1);
     EXPECT_EQ(take_error(), 0);
 }
 
@@ -396,6 +402,36 @@ TEST_F(TextOutput, ViewPrint) {
     view_print(1, 0, 1);
     EXPECT_EQ(take_error(), 5);
     EXPECT_EQ(dest().print_top, 2);
+}
+
+// A 16 x 4 image is shorter than one 16-pixel text row: its print window is row 1, and
+// clearing, scrolling and the key line touch only the part of that row inside the image.
+TEST_F(TextOutput, ImagesShorterThanATextRowKeepTextInsideTheirMemory) {
+    int32_t image = image_new(16, 4, 32, true);
+    ImageRecord& small = image_record(ImageHandle(-image));
+    EXPECT_EQ(small.print_bottom, 1);
+    set_dest(image);
+    cls(2, 0xFF112233, 3);
+    EXPECT_EQ(take_error(), 0);
+    for (size_t i = 0; i < 64; ++i) ASSERT_EQ(pixel32_load(small, i), 0xFF112233u) << i;
+
+    locate(65535, 1, 0, 0, 0, 1); // right after start-up: beyond 50 rows
+    EXPECT_EQ(take_error(), 5);
+    locate(2, 1, 0, 0, 0, 1);
+    EXPECT_EQ(take_error(), 5);
+    print("ab", true);
+    view_print(0, 0, 0);
+    EXPECT_EQ(dest().print_bottom, 1);
+    print("cd", true);
+    print("ef", true);
+    EXPECT_EQ(take_error(), 0);
+    expect_cursor(1, 1);
+    for (size_t i = 0; i < 64; ++i) ASSERT_EQ(pixel32_load(small, i), 0xFF000000u) << i;
+
+    screen_mode(image, 0, 0, 0, 0, 1);
+    key_on();
+    EXPECT_EQ(take_error(), 0);
+    EXPECT_EQ(get_display(), image);
 }
 
 TEST_F(TextOutput, GlyphsOnGraphicsPages) {

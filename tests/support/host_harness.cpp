@@ -20,6 +20,11 @@ void run_host(ProgramEntry entry, Platform& platform, std::function<void()> driv
     runtime_main(1, argv, entry, platform, RuntimeOptions{false});
 }
 
+void ReportingPlatform::shutdown() {
+    base().shutdown();
+    std::fputs("window system shut down\n", stderr);
+}
+
 void require(bool condition, const char* what, int code) {
     if (condition) return;
     std::fprintf(stderr, "check failed: %s\n", what);

@@ -15,6 +15,39 @@
 // Ends the child with `code` when `condition` fails, naming the failed check on stderr.
 void require(bool condition, const char* what, int code = 3);
 
+// The headless platform that says "window system shut down" on standard error when the host
+// shuts it down, the last thing before the process ends; it can also refuse the font layer.
+class ReportingPlatform final : public Platform {
+  public:
+    bool ttf_fails = false;
+
+    bool init(std::string& error) override { return base().init(error); }
+    bool ttf_init() override { return !ttf_fails && base().ttf_init(); }
+    void shutdown() override;
+    void set_title(const char* title) override { base().set_title(title); }
+    void set_icon(const uint32_t* argb, int32_t w, int32_t h) override {
+        base().set_icon(argb, w, h);
+    }
+    bool poll_event(HostEvent& event) override { return base().poll_event(event); }
+    void set_key_repeat(bool on) override { base().set_key_repeat(on); }
+    bool has_focus() override { return base().has_focus(); }
+    uint32_t key_modifiers() override { return base().key_modifiers(); }
+    void present(const Frame& frame, bool fullscreen, DisplayMode mode) override {
+        base().present(frame, fullscreen, mode);
+    }
+    std::vector<DisplayMode> fullscreen_modes() override { return base().fullscreen_modes(); }
+    void show_mouse_cursor(bool shown) override { base().show_mouse_cursor(shown); }
+    void restore_fullscreen() override { base().restore_fullscreen(); }
+    DialogAnswer show_dialog(const char* caption, const char* text,
+                             DialogButtons buttons) override {
+        return base().show_dialog(caption, text, buttons);
+    }
+    Mixer& mixer() override { return base().mixer(); }
+
+  private:
+    static Platform& base() { return null_platform(); }
+};
+
 // Events for the headless platform: a key that types `c`, and the window's close.
 HostEvent typed_key(char c);
 HostEvent quit_event();
