@@ -4,23 +4,11 @@
 #include <optional>
 
 #include "game/game.h"
-#include "runtime/host/host.h"
-#include "runtime/host/program_end.h"
-#include "runtime/input/key_read.h"
-#include "runtime/input/line_editor.h"
-#include "runtime/screen/drawing.h"
-#include "runtime/screen/screen_mode.h"
-#include "runtime/screen/text_output.h"
-#include "runtime/sound/sound.h"
-#include "runtime/strings/numbers.h"
+#include "runtime/runtime.h"
 
 namespace game_program {
 
 ProgramFrame frame;
-
-void frame_start() {
-    frame.temp_mark = temp_mark();
-}
 
 void subroutine_return(Here here) {
     statement(

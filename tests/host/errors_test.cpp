@@ -10,6 +10,7 @@
 #include "runtime/host/errors.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
+#include "runtime/statement.h"
 #include "support/host_harness.h"
 
 using testing::ExitedWithCode;
@@ -47,7 +48,7 @@ DialogAnswer never_answer(const char*, const char*, DialogButtons) {
 // One statement of a program: the operation, then the check when something is pending.
 void statement(int line, void (*operation)()) {
     operation();
-    if (host.event_pending.load()) check_event(line);
+    statement_check(line);
 }
 
 } // namespace
