@@ -39,6 +39,7 @@
 //
 // Time and random numbers
 //   delay_seconds(seconds) / delay(ms)   sleep; ends early when the window closes
+//   ticks_ms()                           milliseconds since the process began
 //   timer_value(accuracy, given)         seconds since midnight
 //   randomize(seed, mode) / rnd(x, given)   seed / the next value in [0, 1)
 //   frame_limit(fps)                     pace a drawing loop
