@@ -22,8 +22,7 @@ using Clock = std::chrono::steady_clock;
 
 void reset_key_buffer() {
     strings_init();
-    mem_store8(0x41A, 30);
-    mem_store8(0x41C, 30);
+    key_buffer_reset();
 }
 
 bool read_key() {

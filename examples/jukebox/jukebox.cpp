@@ -29,8 +29,8 @@ struct Variables {
 bool background = false;
 
 void print_at(int32_t row, int32_t column, const std::string& text, uint32_t colour) {
-    locate(row, column, 0, 0, 0, 3);
-    color(colour, 1, 0, 3);
+    locate(row, column, 0, 0, 0, locate_row_given | locate_column_given);
+    color(colour, 1, 0, color_foreground_given | color_background_given);
     print_chars(text, false);
     next_statement();
 }
@@ -47,7 +47,7 @@ void show_status(std::string text) {
 }
 
 void draw_menu() {
-    color(7, 1, 0, 3);
+    color(7, 1, 0, color_foreground_given | color_background_given);
     cls(0, 0, 0);
     next_statement();
     print_at(2, 4, "J U K E B O X", 14);

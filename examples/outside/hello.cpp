@@ -10,9 +10,9 @@ constexpr uint32_t key_wait_ms = 5000;
 
 void hello(int) {
     program_start();
-    screen_mode(0, 0, 0, 0, 0, 1); // 80 x 25 text
+    screen_mode(0, 0, 0, 0, 0, screen_mode_given); // 80 x 25 text
     next_statement();
-    color(14, 1, 0, 3); // yellow on blue
+    color(14, 1, 0, color_foreground_given | color_background_given); // yellow on blue
     cls(0, 0, 0);
     next_statement();
     print_text(str_new_cstring("Hello from a program outside the runtime's tree."), true);

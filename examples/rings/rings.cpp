@@ -34,13 +34,15 @@ float ring_radius(int32_t ring) {
 
 void draw_rings() {
     for (int32_t ring = 0; ring < rings; ++ring) {
-        circle_draw(centre_x, centre_y, ring_radius(ring), border_colour, 0, 0, 0, 2);
+        circle_draw(centre_x, centre_y, ring_radius(ring), border_colour, 0, 0, 0,
+                    circle_colour_given);
         next_statement();
     }
     // Each ring is painted from a point just inside its outer circle.
     for (int32_t ring = 0; ring < rings; ++ring) {
         float x = centre_x + ring_radius(ring) - 2;
-        flood_fill(x, centre_y, first_ring_colour + uint32_t(ring), border_colour, 0, 6);
+        flood_fill(x, centre_y, first_ring_colour + uint32_t(ring), border_colour, 0,
+                   fill_paint_given | fill_border_given);
         next_statement();
     }
 }
@@ -51,33 +53,34 @@ void draw_bubbles() {
         uint32_t colour; // light red, yellow, light green, light magenta
     } bubbles[] = {{28, 30, 18, 12}, {292, 30, 14, 14}, {30, 160, 12, 10}, {290, 162, 20, 13}};
     for (const auto& b : bubbles) {
-        circle_draw(b.x, b.y, b.radius, caption_colour, 0, 0, 0, 2);
+        circle_draw(b.x, b.y, b.radius, caption_colour, 0, 0, 0, circle_colour_given);
         next_statement();
-        flood_fill(b.x, b.y, b.colour, caption_colour, 0, 6);
+        flood_fill(b.x, b.y, b.colour, caption_colour, 0, fill_paint_given | fill_border_given);
         next_statement();
     }
 }
 
 void show_colours(const std::array<uint32_t, rings>& colours, int32_t shift) {
     for (int32_t ring = 0; ring < rings; ++ring) {
-        palette_set(first_ring_colour + uint32_t(ring), colours[size_t((ring + shift) % rings)], 3);
+        palette_set(first_ring_colour + uint32_t(ring), colours[size_t((ring + shift) % rings)],
+                    palette_attribute_given | palette_colour_given);
         next_statement();
     }
 }
 
 void rings_program(int) {
     program_start();
-    screen_mode(13, 0, 0, 0, 0, 1);
+    screen_mode(13, 0, 0, 0, 0, screen_mode_given);
     next_statement();
     const std::array<uint32_t, rings> colours = ring_colours();
-    palette_set(border_colour, dac(10, 10, 14), 3);
+    palette_set(border_colour, dac(10, 10, 14), palette_attribute_given | palette_colour_given);
     next_statement();
     show_colours(colours, 0);
     draw_rings();
     draw_bubbles();
-    color(caption_colour, 0, 0, 1);
+    color(caption_colour, 0, 0, color_foreground_given);
     next_statement();
-    locate(24, 8, 0, 0, 0, 3);
+    locate(24, 8, 0, 0, 0, locate_row_given | locate_column_given);
     next_statement();
     print_chars("Press a key to stop the flow", false);
     next_statement();

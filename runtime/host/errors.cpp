@@ -14,78 +14,85 @@ ErrorState errors;
 namespace {
 
 struct MessageEntry {
-    int32_t number;
+    ErrorCode code;
     const char* text;
 };
 
 constexpr MessageEntry message_table[] = {
-    {1, "NEXT without FOR"},
-    {2, "Syntax error"},
-    {3, "RETURN without GOSUB"},
-    {4, "Out of DATA"},
-    {5, "Illegal function call"},
-    {6, "Overflow"},
-    {7, "Out of memory"},
-    {8, "Label not defined"},
-    {9, "Subscript out of range"},
-    {10, "Duplicate definition"},
-    {11, "Division by zero"},
-    {12, "Illegal in direct mode"},
-    {13, "Type mismatch"},
-    {14, "Out of string space"},
-    {16, "String formula too complex"},
-    {17, "Cannot continue"},
-    {18, "Function not defined"},
-    {19, "No RESUME"},
-    {20, "RESUME without error"},
-    {24, "Device timeout"},
-    {25, "Device fault"},
-    {26, "FOR without NEXT"},
-    {27, "Out of paper"},
-    {29, "WHILE without WEND"},
-    {30, "WEND without WHILE"},
-    {33, "Duplicate label"},
-    {35, "Subprogram not defined"},
-    {37, "Argument-count mismatch"},
-    {38, "Array not defined"},
-    {40, "Variable required"},
-    {50, "FIELD overflow"},
-    {51, "Internal error"},
-    {52, "Bad file name or number"},
-    {53, "File not found"},
-    {54, "Bad file mode"},
-    {55, "File already open"},
-    {56, "FIELD statement active"},
-    {57, "Device I/O error"},
-    {58, "File already exists"},
-    {59, "Bad record length"},
-    {61, "Disk full"},
-    {62, "Input past end of file"},
-    {63, "Bad record number"},
-    {64, "Bad file name"},
-    {67, "Too many files"},
-    {68, "Device unavailable"},
-    {69, "Communication-buffer overflow"},
-    {70, "Permission denied"},
-    {71, "Disk not ready"},
-    {72, "Disk-media error"},
-    {73, "Feature unavailable"},
-    {74, "Rename across disks"},
-    {75, "Path/File access error"},
-    {76, "Path not found"},
-    {258, "Invalid handle"},
+    {ErrorCode::next_without_for, "NEXT without FOR"},
+    {ErrorCode::syntax_error, "Syntax error"},
+    {ErrorCode::return_without_gosub, "RETURN without GOSUB"},
+    {ErrorCode::out_of_data, "Out of DATA"},
+    {ErrorCode::illegal_function_call, "Illegal function call"},
+    {ErrorCode::overflow, "Overflow"},
+    {ErrorCode::out_of_memory, "Out of memory"},
+    {ErrorCode::label_not_defined, "Label not defined"},
+    {ErrorCode::subscript_out_of_range, "Subscript out of range"},
+    {ErrorCode::duplicate_definition, "Duplicate definition"},
+    {ErrorCode::division_by_zero, "Division by zero"},
+    {ErrorCode::illegal_in_direct_mode, "Illegal in direct mode"},
+    {ErrorCode::type_mismatch, "Type mismatch"},
+    {ErrorCode::out_of_string_space, "Out of string space"},
+    {ErrorCode::string_formula_too_complex, "String formula too complex"},
+    {ErrorCode::cannot_continue, "Cannot continue"},
+    {ErrorCode::function_not_defined, "Function not defined"},
+    {ErrorCode::no_resume, "No RESUME"},
+    {ErrorCode::resume_without_error, "RESUME without error"},
+    {ErrorCode::device_timeout, "Device timeout"},
+    {ErrorCode::device_fault, "Device fault"},
+    {ErrorCode::for_without_next, "FOR without NEXT"},
+    {ErrorCode::out_of_paper, "Out of paper"},
+    {ErrorCode::while_without_wend, "WHILE without WEND"},
+    {ErrorCode::wend_without_while, "WEND without WHILE"},
+    {ErrorCode::duplicate_label, "Duplicate label"},
+    {ErrorCode::subprogram_not_defined, "Subprogram not defined"},
+    {ErrorCode::argument_count_mismatch, "Argument-count mismatch"},
+    {ErrorCode::array_not_defined, "Array not defined"},
+    {ErrorCode::variable_required, "Variable required"},
+    {ErrorCode::field_overflow, "FIELD overflow"},
+    {ErrorCode::internal_error, "Internal error"},
+    {ErrorCode::bad_file_name_or_number, "Bad file name or number"},
+    {ErrorCode::file_not_found, "File not found"},
+    {ErrorCode::bad_file_mode, "Bad file mode"},
+    {ErrorCode::file_already_open, "File already open"},
+    {ErrorCode::field_statement_active, "FIELD statement active"},
+    {ErrorCode::device_io_error, "Device I/O error"},
+    {ErrorCode::file_already_exists, "File already exists"},
+    {ErrorCode::bad_record_length, "Bad record length"},
+    {ErrorCode::disk_full, "Disk full"},
+    {ErrorCode::input_past_end_of_file, "Input past end of file"},
+    {ErrorCode::bad_record_number, "Bad record number"},
+    {ErrorCode::bad_file_name, "Bad file name"},
+    {ErrorCode::too_many_files, "Too many files"},
+    {ErrorCode::device_unavailable, "Device unavailable"},
+    {ErrorCode::communication_buffer_overflow, "Communication-buffer overflow"},
+    {ErrorCode::permission_denied, "Permission denied"},
+    {ErrorCode::disk_not_ready, "Disk not ready"},
+    {ErrorCode::disk_media_error, "Disk-media error"},
+    {ErrorCode::feature_unavailable, "Feature unavailable"},
+    {ErrorCode::rename_across_disks, "Rename across disks"},
+    {ErrorCode::path_file_access_error, "Path/File access error"},
+    {ErrorCode::path_not_found, "Path not found"},
+    {ErrorCode::invalid_handle, "Invalid handle"},
 };
+
+// The structures' critical errors are captioned with their number less this.
+constexpr int32_t structure_caption_offset = 500;
 
 // Critical errors: a message box with OK, then the process ends.
 [[noreturn]] void critical_error(int32_t number) {
     std::string text = "Out of memory";
     std::string caption = "Critical Error";
     switch (number) {
-    case 256: text = "Out of stack space"; break;
-    case 257: caption = "Critical Error #1"; break;
-    case 259: text = "Cannot find dynamic library file"; break;
-    case 260: text = "Sub/Function does not exist in dynamic library"; break;
-    default: caption += " #" + std::to_string(number - 500); break;
+    case int32_t(ErrorCode::out_of_stack_space): text = "Out of stack space"; break;
+    case int32_t(ErrorCode::critical_out_of_memory): caption = "Critical Error #1"; break;
+    case int32_t(ErrorCode::dynamic_library_not_found):
+        text = "Cannot find dynamic library file";
+        break;
+    case int32_t(ErrorCode::dynamic_library_function_missing):
+        text = "Sub/Function does not exist in dynamic library";
+        break;
+    default: caption += " #" + std::to_string(number - structure_caption_offset); break;
     }
     dialog_ask(caption.c_str(), text.c_str(), DialogButtons::ok);
     host_exit(0);
@@ -106,19 +113,26 @@ void show_error_dialog() {
 
 const char* error_message(int32_t number) {
     for (const auto& entry : message_table)
-        if (entry.number == number) return entry.text;
+        if (int32_t(entry.code) == number) return entry.text;
     return "Unprintable error";
 }
 
 bool is_critical_error(int32_t number) {
-    return number == 256 || number == 257 || number == 259 || number == 260 ||
-           (number >= 502 && number <= 517);
+    switch (ErrorCode(number)) {
+    case ErrorCode::out_of_stack_space:
+    case ErrorCode::critical_out_of_memory:
+    case ErrorCode::dynamic_library_not_found:
+    case ErrorCode::dynamic_library_function_missing: return true;
+    default:
+        return number >= int32_t(ErrorCode::image_table_full) &&
+               number <= int32_t(ErrorCode::input_work_page_failed);
+    }
 }
 
 void raise_error(int32_t number) {
     if (is_critical_error(number)) critical_error(number);
     if (errors.error_number != 0) return;
-    errors.error_number = number < 1 ? 5 : number;
+    errors.error_number = number < 1 ? int32_t(ErrorCode::illegal_function_call) : number;
     host.event_pending.store(1);
 }
 

@@ -15,6 +15,7 @@
 #include "runtime/host/modules.h"
 #include "runtime/host/program_end.h"
 #include "runtime/host/traps.h"
+#include "runtime/input/key_buffer.h"
 #include "runtime/strings/rtstring.h"
 
 HostHooks host_hooks;
@@ -37,9 +38,6 @@ struct HostRuntime {
 HostRuntime runtime;
 
 constexpr uint32_t tick_count_address = 0x46C;
-constexpr uint32_t key_buffer_head_address = 0x41A;
-constexpr uint32_t key_buffer_tail_address = 0x41C;
-constexpr uint32_t key_buffer_start_offset = 30;
 constexpr double max_delay_seconds = 2147483.647;
 
 // The running thread polls stop_all at this interval while it sleeps.
@@ -97,7 +95,7 @@ void program_thread_body() {
 }
 
 void store_tick_count() {
-    auto ticks = static_cast<uint32_t>(now_ms() * 0.0182);
+    auto ticks = static_cast<uint32_t>(now_ms() * (clock_ticks_per_second / 1000));
     mem_store8(tick_count_address, uint8_t(ticks));
     mem_store8(tick_count_address + 1, uint8_t(ticks >> 8));
     mem_store8(tick_count_address + 2, uint8_t(ticks >> 16));
@@ -250,8 +248,7 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     attach_modules();
     runtime.fullscreen_modes = platform.fullscreen_modes();
     set_key_repeat(true);
-    mem_store8(key_buffer_head_address, key_buffer_start_offset);
-    mem_store8(key_buffer_tail_address, key_buffer_start_offset);
+    key_buffer_reset();
     set_builtin_icon(platform);
     platform.set_title("Untitled");
     host.autodisplay.store(1);
@@ -286,7 +283,7 @@ void delay(uint32_t milliseconds) {
 void delay_seconds(double seconds) {
     if (error_pending()) return;
     if (!(seconds >= 0 && seconds <= max_delay_seconds)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     delay(static_cast<uint32_t>(std::trunc(seconds * 1000)));

@@ -19,7 +19,7 @@ void end_program() {
     // The prompt goes on the last text row of the page shown, which alone scrolls.
     select_destination(screen.display_handle);
     auto rows = int32_t(text_rows(*screen.destination));
-    view_print(rows, rows, 3);
+    view_print(rows, rows, view_print_rows_given);
     print_chars("", true);
     print_chars("Press any key to continue", false);
 

@@ -392,7 +392,7 @@ InputFieldValue input_field_value(std::string_view field, uint32_t type) {
 bool input_begin(InputEditor& editor, int32_t count, bool newline) {
     if (error_pending()) return false;
     if (!targets_valid(count)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return false;
     }
     editor = {};
@@ -402,9 +402,9 @@ bool input_begin(InputEditor& editor, int32_t count, bool newline) {
     editor.source = screen.source_handle;
     select_source(screen.destination_handle);
     editor.snapshot = image_copy(0, false);
-    if (editor.snapshot == -1) raise_error(516);
+    if (editor.snapshot == -1) raise_error(ErrorCode::input_snapshot_failed);
     editor.work = image_copy(0, false);
-    if (editor.work == -1) raise_error(517);
+    if (editor.work == -1) raise_error(ErrorCode::input_work_page_failed);
     ImageRecord& page = *screen.destination;
     editor.start_col = page.cursor_col;
     editor.start_row = page.cursor_row;

@@ -150,7 +150,7 @@ uint32_t palette_reach(const ImageRecord& image) {
 ImageRecord* palette_image(int32_t image, bool image_given) {
     ImageRecord* record = image_arg(image, image_given);
     if (record && !record->palette) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return nullptr;
     }
     return record;
@@ -188,7 +188,7 @@ bool colour_value(uint32_t colour, int32_t image, bool image_given, uint32_t& va
         return true;
     }
     if (colour > palette_reach(*record)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return false;
     }
     value = palette_load(*record, colour);
@@ -237,13 +237,13 @@ void palette_set(uint32_t attribute, uint32_t colour, int32_t given) {
     if (error_pending()) return;
     ImageRecord& image = *screen.destination;
     if (!image.palette || (given != 0 && given != 3)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     if (given == 0)
         palette_default(image);
     else if (!palette_apply(image, attribute, colour))
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
 }
 
 void palette_using(const void* elements, int32_t element_bits, int32_t count) {
@@ -254,7 +254,7 @@ void palette_using(const void* elements, int32_t element_bits, int32_t count) {
     uint32_t attributes = image.palette ? palette_attribute_count(image) : 0;
     if (!image.palette || (element_bits != 16 && element_bits != 32) ||
         (element_bits == 16 && wide_only) || count < 0 || uint32_t(count) < attributes) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     for (uint32_t attribute = 0; attribute < attributes; ++attribute) {
@@ -262,7 +262,7 @@ void palette_using(const void* elements, int32_t element_bits, int32_t count) {
                                             : static_cast<const int32_t*>(elements)[attribute];
         if (colour == -1) continue;
         if (colour < -1 || !palette_apply(image, attribute, uint32_t(colour))) {
-            raise_error(5);
+            raise_error(ErrorCode::illegal_function_call);
             return;
         }
     }
@@ -273,7 +273,7 @@ uint32_t palette_colour_get(int32_t entry, int32_t image, bool image_given) {
     ImageRecord* record = palette_image(image, image_given);
     if (!record) return 0;
     if (entry < 0 || entry > 255) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     return palette_load(*record, uint32_t(entry)) | opaque;
@@ -284,7 +284,7 @@ void palette_colour_set(int32_t entry, uint32_t colour, int32_t image, bool imag
     ImageRecord* record = palette_image(image, image_given);
     if (!record) return;
     if (entry < 0 || entry > 255) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     palette_store(*record, uint32_t(entry), colour);
@@ -332,7 +332,7 @@ int32_t colour_alpha(uint32_t colour, int32_t image, bool image_given) {
     if (!record) return 0;
     if (!record->palette) return int32_t(colour >> 24);
     if (colour > record->colour_mask) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     return int64_t(colour) == record->clear_colour ? 0 : 255;

@@ -161,7 +161,9 @@ void rebuild_screen(int32_t mode, ImageHandle user_image) {
     } else {
         first = build_graphics_screen(mode, old);
     }
-    if (!first) raise_error(257); // no screen at all: the program cannot go on
+    if (!first)
+        raise_error(
+            ErrorCode::critical_out_of_memory); // no screen at all: the program cannot go on
     screen.pages[0] = first;
     page0().flags |= is_screen_page;
     select_page0_everywhere();
@@ -270,7 +272,7 @@ void resize_to_grid(uint32_t columns, uint32_t rows) {
     auto* memory =
         static_cast<uint8_t*>(std::calloc(size_t(width) * height, image.bytes_per_pixel));
     if (!memory) {
-        raise_error(7);
+        raise_error(ErrorCode::out_of_memory);
         return;
     }
     bool on_screen = handle == screen.pages[0];
@@ -334,7 +336,7 @@ bool graphics_width(const ImageRecord& image, bool columns_given, int32_t column
         return false;
     screen.width_request = {columns_given ? columns : -1, rows_given ? rows : -1, -1};
     if (columns_given && rows_given) screen.width_request.font = text_font_for(columns, rows);
-    screen_mode(0, 0, 0, 0, 0, 1);
+    screen_mode(0, 0, 0, 0, 0, screen_mode_given);
     return true;
 }
 
@@ -350,19 +352,19 @@ void screen_mode(int32_t mode, int32_t, int32_t active_page, int32_t visual_page
     if (given & 1) {
         if (mode < 0) {
             if (!handle_valid(-int64_t(mode))) {
-                raise_error(258);
+                raise_error(ErrorCode::invalid_handle);
                 return;
             }
             user_image = ImageHandle(-int64_t(mode));
             mode_change = screen.pages.empty() || user_image != screen.pages[0];
             // Another page of the screen would be torn down under itself.
             if (mode_change && (image_record(user_image).flags & is_screen_page)) {
-                raise_error(5);
+                raise_error(ErrorCode::illegal_function_call);
                 return;
             }
         } else {
             if (!mode_exists(mode)) {
-                raise_error(5);
+                raise_error(ErrorCode::illegal_function_call);
                 return;
             }
             mode_change = screen.pages.empty() || page0().compat_mode != mode || width_requested();
@@ -372,7 +374,7 @@ void screen_mode(int32_t mode, int32_t, int32_t active_page, int32_t visual_page
     bool visual_given = (given & 8) != 0 || active_given;
     if (active_given && !(given & 8)) visual_page = active_page;
     if ((active_given && active_page < 0) || (visual_given && visual_page < 0)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     bool page_change = false;
@@ -401,20 +403,20 @@ void set_width(int32_t target, int32_t columns, int32_t rows, int32_t given) {
     bool columns_given = (given & 1) != 0, rows_given = (given & 2) != 0;
     if (target == 2) {
         if (rows_given || !columns_given || columns < 1 || columns > 255)
-            raise_error(5);
+            raise_error(ErrorCode::illegal_function_call);
         else
             screen.printer_width = columns;
         return;
     }
     if (target != 0) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     host.auto_rows_extend.store(0);
     if ((!columns_given && !rows_given) ||
         (columns_given && (columns < 1 || columns > max_text_grid)) ||
         (rows_given && (rows < 1 || rows > max_text_grid))) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     const ImageRecord& image = *screen.destination;
@@ -424,12 +426,12 @@ void set_width(int32_t target, int32_t columns, int32_t rows, int32_t given) {
         int32_t font = text_font_for(c, r);
         if (font == image.font && c == image.width && r == image.height) return;
         screen.width_request = {c, r, font};
-        screen_mode(0, 0, 0, 0, 0, 1);
+        screen_mode(0, 0, 0, 0, 0, screen_mode_given);
     } else if (image.compat_mode == 32 || image.compat_mode == 256) {
         resize_to_grid(columns_given ? uint32_t(columns) : text_columns(image),
                        rows_given ? uint32_t(rows) : text_rows(image));
     } else if (!graphics_width(image, columns_given, columns, rows_given, rows)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
     }
 }
 
@@ -437,7 +439,7 @@ void screen_startup() {
     fonts_init();
     images_init();
     display_startup();
-    screen_mode(0, 0, 0, 0, 0, 1);
+    screen_mode(0, 0, 0, 0, 0, screen_mode_given);
 }
 
 // Entries already filled stay: a test may stand in for the refresh.

@@ -185,7 +185,7 @@ void grow_screen() {
         kept[i] = std::atomic_ref<uint16_t>(screen.text_video_memory[i]).load();
     int32_t foreground = screen.destination->foreground;
     uint32_t background = screen.destination->background;
-    set_width(0, 80, 50, 3);
+    set_width(0, 80, 50, width_columns_given | width_rows_given);
     if (error_pending()) return;
     ImageRecord& page0 = image_record(screen.pages[0]);
     for (size_t i = 0; i < start_up_cells; ++i) cell_store(page0, i, kept[i]);
@@ -277,7 +277,7 @@ void draw_key_labels(ImageRecord& page) {
 }
 
 bool raise_if(bool failed) {
-    if (failed) raise_error(5);
+    if (failed) raise_error(ErrorCode::illegal_function_call);
     return failed;
 }
 
@@ -553,7 +553,7 @@ void key_define(int32_t key, const RtString* text) {
         std::atomic_ref<uint8_t>(trap.flags).store(flags);
         std::atomic_ref<uint8_t>(trap.scan_code).store(scan_code);
     } else {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
     }
 }
 

@@ -71,7 +71,7 @@ void publish_block() {
     if (!make_room(raw)) {
         m.unlock_audio();
         raw.block_bytes = 0;
-        raise_error(257);
+        raise_error(ErrorCode::critical_out_of_memory);
         return;
     }
     uint32_t write = (raw.read + raw.queued) % raw.size;

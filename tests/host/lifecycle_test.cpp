@@ -7,6 +7,7 @@
 #include "runtime/host/host.h"
 #include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
+#include "runtime/input/key_buffer.h"
 #include "support/host_harness.h"
 
 using testing::ExitedWithCode;
@@ -40,7 +41,9 @@ TEST(ProgramEnd, KeysTypedBeforeThePromptDoNotEndIt) {
     // A key typed ahead is discarded; the program only ends through the window's close.
     EXPECT_EXIT(run_host(
                     [](int) {
-                        while (mem_load8(0x41A) == mem_load8(0x41C)) sleep_ms(1);
+                        while (mem_load8(key_buffer_head_address) ==
+                               mem_load8(key_buffer_tail_address))
+                            sleep_ms(1);
                         end_program();
                     },
                     null_platform(),

@@ -26,8 +26,7 @@ using Pair = std::pair<int, int>; // (character, scan code) as the key buffer ho
 class KeyboardTest : public testing::Test {
   protected:
     void SetUp() override {
-        mem_store8(0x41A, 30);
-        mem_store8(0x41C, 30);
+        key_buffer_reset();
         hits();
         scan_codes();
     }
@@ -446,7 +445,7 @@ TEST_F(KeyboardTest, ArbitraryEventTextNeverBreaksTheBuffers) {
     }
     host.quit_requested.store(0);
     host.suspend_flags.store(0);
-    uint8_t head = mem_load8(0x41A), tail = mem_load8(0x41C);
+    uint8_t head = mem_load8(key_buffer_head_address), tail = mem_load8(key_buffer_tail_address);
     EXPECT_TRUE(head >= 30 && head <= 60 && head % 2 == 0);
     EXPECT_TRUE(tail >= 30 && tail <= 60 && tail % 2 == 0);
 }

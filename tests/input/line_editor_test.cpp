@@ -29,8 +29,7 @@ class LineEditor : public testing::Test {
         screen_startup();
         host.autodisplay.store(1);
         host.stop_all.store(0);
-        mem_store8(0x41A, 30);
-        mem_store8(0x41C, 30);
+        key_buffer_reset();
     }
     void TearDown() override {
         if (active) input_end(editor);
