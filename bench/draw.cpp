@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/points.h"

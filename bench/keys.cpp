@@ -9,11 +9,11 @@
 #include <cstring>
 #include <thread>
 
-#include "runtime/host/host_state.h"
-#include "runtime/host/platform.h"
 #include "runtime/input/key_buffer.h"
 #include "runtime/input/key_read.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/platform.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {

@@ -83,12 +83,12 @@
 //   sound_stop_all()                     silence everything
 #pragma once
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/platform.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/key_read.h"
 #include "runtime/input/line_editor.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/platform.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"

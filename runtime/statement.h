@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <source_location>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/strings/rtstring.h"
 
 struct StatementFrame {

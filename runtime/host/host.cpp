@@ -10,20 +10,18 @@
 #include <cstring>
 #include <thread>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/host/display.h"
 #include "runtime/host/modules.h"
 #include "runtime/host/program_end.h"
-#include "runtime/host/traps.h"
 #include "runtime/input/key_buffer.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/traps.h"
 #include "runtime/strings/rtstring.h"
-
-HostHooks host_hooks;
 
 namespace {
 
 struct HostRuntime {
-    Platform* platform;
     ProgramEntry entry;
     std::thread program_thread;
     std::thread timer_thread;
@@ -38,10 +36,6 @@ struct HostRuntime {
 HostRuntime runtime;
 
 constexpr uint32_t tick_count_address = 0x46C;
-constexpr double max_delay_seconds = 2147483.647;
-
-// The running thread polls stop_all at this interval while it sleeps.
-constexpr uint32_t sleep_slice_ms = 10;
 
 std::string executable_path() {
     char buffer[4096];
@@ -103,7 +97,7 @@ void store_tick_count() {
 
 void apply_pending_title() {
     if (std::string* title = runtime.pending_title.exchange(nullptr)) {
-        runtime.platform->set_title(title->c_str());
+        kernel.platform->set_title(title->c_str());
         delete title;
     }
 }
@@ -111,7 +105,7 @@ void apply_pending_title() {
 void set_key_repeat(bool on) {
     if (runtime.key_repeat_on == on) return;
     runtime.key_repeat_on = on;
-    runtime.platform->set_key_repeat(on);
+    kernel.platform->set_key_repeat(on);
 }
 
 [[noreturn]] void shutdown_sequence() {
@@ -121,14 +115,14 @@ void set_key_repeat(bool on) {
     while (host.parked_bits.load() != 3) sleep_ms(16);
     if (runtime.timer_thread.joinable()) runtime.timer_thread.join();
     if (host_hooks.shutdown) host_hooks.shutdown();
-    runtime.platform->shutdown();
+    kernel.platform->shutdown();
     host_exit(0);
 }
 
 // Returns false when the window was closed and the program has no exit trap.
 bool drain_events() {
     HostEvent event;
-    while (runtime.platform->poll_event(event)) {
+    while (kernel.platform->poll_event(event)) {
         if (event.type == HostEventType::quit) {
             if (!host.exit_trap_enabled.load()) return false;
             host.exit_requests.fetch_or(1);
@@ -179,7 +173,7 @@ bool drain_events() {
         host.retrace_flags[0].store(0);
         if (host.shell_state.load() != 0 || runtime.parity == 1) continue;
 
-        set_key_repeat(runtime.platform->has_focus());
+        set_key_repeat(kernel.platform->has_focus());
         if (host_hooks.input_method) host_hooks.input_method();
         if (host_hooks.sync_lock_keys) host_hooks.sync_lock_keys();
         if (!drain_events()) shutdown_sequence();
@@ -188,10 +182,6 @@ bool drain_events() {
 }
 
 } // namespace
-
-Platform& host_platform() {
-    return *runtime.platform;
-}
 
 const std::vector<DisplayMode>& host_fullscreen_modes() {
     return runtime.fullscreen_modes;
@@ -218,7 +208,7 @@ const std::string& program_folder() {
 
 void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
                   const RuntimeOptions& options) {
-    runtime.platform = &platform;
+    kernel.platform = &platform;
     runtime.entry = entry;
 
     traps_init();
@@ -253,40 +243,13 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     platform.set_title("Untitled");
     host.autodisplay.store(1);
     if (host_hooks.startup) host_hooks.startup();
+    display_startup();
     host.auto_rows_extend.store(1);
 
     runtime.program_thread = std::thread(program_thread_body);
     runtime.timer_thread = std::thread(timer_thread);
     host.threads_running.store(1);
     main_loop();
-}
-
-void host_exit(int code) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(code);
-}
-
-void delay(uint32_t milliseconds) {
-    if (milliseconds == 0) {
-        yield_thread();
-        return;
-    }
-    uint32_t start = ticks_ms();
-    for (;;) {
-        uint32_t elapsed = ticks_ms() - start;
-        if (elapsed >= milliseconds || host.stop_all.load()) return;
-        sleep_ms(std::min(milliseconds - elapsed, sleep_slice_ms));
-    }
-}
-
-void delay_seconds(double seconds) {
-    if (error_pending()) return;
-    if (!(seconds >= 0 && seconds <= max_delay_seconds)) {
-        raise_error(ErrorCode::illegal_function_call);
-        return;
-    }
-    delay(static_cast<uint32_t>(std::trunc(seconds * 1000)));
 }
 
 void set_window_title(const RtString* title) {

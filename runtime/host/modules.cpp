@@ -1,5 +1,7 @@
 #include "runtime/host/modules.h"
 
+#include "runtime/host/display.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/line_editor.h"
@@ -10,6 +12,7 @@ void attach_modules() {
     keyboard_attach();
     input_method_attach();
     screen_attach();
+    if (!host_hooks.display_refresh) host_hooks.display_refresh = display_refresh;
     line_editor_attach();
     sound_attach();
 }

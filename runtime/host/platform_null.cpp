@@ -1,6 +1,6 @@
 // Headless backend: no window and no sound device. Events arrive from null_platform_push
 // (tests drive the host with it); frames are counted and dropped; dialogs cannot be shown.
-#include "runtime/host/platform.h"
+#include "runtime/kernel/platform.h"
 
 #include <atomic>
 #include <deque>

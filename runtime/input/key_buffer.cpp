@@ -1,6 +1,6 @@
 #include "runtime/input/key_buffer.h"
 
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/host_state.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/input/key_read.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/text_output.h"

@@ -7,7 +7,7 @@
 #include <numbers>
 #include <optional>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/images.h"
 
 DrawingState drawing;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 
 // The video ROM's character sets, one byte per glyph row, most significant bit leftmost;
 // extracted from the ROM image at build time.

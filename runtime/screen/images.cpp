@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "runtime/host/display.h"
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/refresh.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/palettes.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/images.h"
 
 namespace {

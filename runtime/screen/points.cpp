@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/images.h"
 

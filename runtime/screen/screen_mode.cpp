@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "runtime/host/display.h"
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
+#include "runtime/kernel/refresh.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/text_output.h"
@@ -438,12 +438,10 @@ void set_width(int32_t target, int32_t columns, int32_t rows, int32_t given) {
 void screen_startup() {
     fonts_init();
     images_init();
-    display_startup();
     screen_mode(0, 0, 0, 0, 0, screen_mode_given);
 }
 
 // Entries already filled stay: a test may stand in for the refresh.
 void screen_attach() {
     if (!host_hooks.startup) host_hooks.startup = screen_startup;
-    if (!host_hooks.display_refresh) host_hooks.display_refresh = display_refresh;
 }

@@ -20,5 +20,5 @@ void set_width(int32_t target, int32_t columns, int32_t rows, int32_t given);
 // Start-up: fonts, colour tables, the image table and the 80 x 25 text screen.
 void screen_startup();
 
-// Fills the host's start-up and display-refresh hooks, unless they are already filled.
+// Fills the host's start-up hook, unless it is already filled.
 void screen_attach();

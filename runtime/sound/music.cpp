@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 #include "runtime/strings/rtstring.h"

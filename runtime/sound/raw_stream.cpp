@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 

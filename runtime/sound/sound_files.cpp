@@ -5,9 +5,9 @@
 #include <numbers>
 #include <string>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 #include "runtime/strings/rtstring.h"

@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 

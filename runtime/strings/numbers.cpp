@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {

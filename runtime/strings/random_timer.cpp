@@ -3,9 +3,9 @@
 #include <bit>
 #include <cmath>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 
 constinit RandomTimer random_timer;
 

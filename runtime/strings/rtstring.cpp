@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 
 StringState strings;
 

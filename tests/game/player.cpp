@@ -13,8 +13,8 @@
 #include "game/game.h"
 #include "runtime/host/display.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/input/key_buffer.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "support/host_harness.h"
@@ -94,7 +94,7 @@ std::string read_display_page() {
 int32_t refresh_and_read() {
     int32_t result = display_refresh();
     uint64_t wanted = snapshot.requested.load();
-    if (wanted != snapshot.served.load() && display.display_pause.load() == 0) {
+    if (wanted != snapshot.served.load() && refresh.display_pause.load() == 0) {
         std::string text = read_display_page();
         {
             std::lock_guard<std::mutex> guard(snapshot.lock);

@@ -10,12 +10,12 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/key_read.h"
 #include "runtime/input/line_editor.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/wav.h"
 #include "runtime/statement.h"

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/host/dialog.h"
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
+#include "runtime/kernel/dialog.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/statement.h"
 #include "support/host_harness.h"
 

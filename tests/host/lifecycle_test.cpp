@@ -3,11 +3,11 @@
 
 #include <cstring>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/key_buffer.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "support/host_harness.h"
 
 using testing::ExitedWithCode;

@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "runtime/host/display.h"
-#include "runtime/host/host_state.h"
-#include "runtime/host/platform.h"
-#include "runtime/host/traps.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/key_buffer.h"
-#include "runtime/input/key_codes.h"
 #include "runtime/input/key_table.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/key_codes.h"
+#include "runtime/kernel/platform.h"
+#include "runtime/kernel/traps.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/strings/rtstring.h"
 
@@ -241,11 +241,11 @@ TEST_F(KeyboardTest, BreakEndsTheProgramOrReachesTheExitTrap) {
 }
 
 TEST_F(KeyboardTest, AltEnterReachesNeitherBuffer) {
-    int32_t before = display.alt_enter_count.load();
+    int32_t before = refresh.alt_enter_count.load();
     down(sym_lalt);
     tap(sym_return, "\r");
     up(sym_lalt);
-    EXPECT_EQ(display.alt_enter_count.load(), before + 1);
+    EXPECT_EQ(refresh.alt_enter_count.load(), before + 1);
     EXPECT_TRUE(buffer().empty());
     EXPECT_EQ(hits(), (std::vector<int32_t>{key_lalt, -key_lalt}));
     EXPECT_TRUE(scan_codes() == (std::vector<int>{56, 56 + 128}));

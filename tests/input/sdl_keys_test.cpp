@@ -8,13 +8,13 @@
 #include <string>
 
 #include "runtime/host/display.h"
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/key_buffer.h"
 #include "runtime/input/key_read.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/strings/rtstring.h"
 #include "support/host_harness.h"
 
@@ -236,9 +236,9 @@ TEST(TypedKeys, CtrlPauseIsBreak) {
 TEST(TypedKeys, AltEnterReachesNeitherBuffer) {
     EXPECT_EXIT(run_host(
                     [](int) {
-                        for (int i = 0; i < 1000 && display.alt_enter_count.load() == 0; ++i)
+                        for (int i = 0; i < 1000 && refresh.alt_enter_count.load() == 0; ++i)
                             sleep_ms(2);
-                        require(display.alt_enter_count.load() == 1, "counted");
+                        require(refresh.alt_enter_count.load() == 1, "counted");
                         sleep_ms(100);
                         require(key_buffer_empty(), "not in the key buffer");
                         require(key_hits() == "100307 -100307 ", "not in the key-hit queue");

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <numbers>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/wav.h"
 #include "runtime/statement.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 
