@@ -9,6 +9,7 @@
 
 #include "runtime/kernel/errors.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 
 DrawingState drawing;
 
@@ -250,16 +251,8 @@ double circle_pixel_y(const ImageRecord& image, double y) {
 
 // The aspect a mode's pixels have (height / width of a square's image).
 double mode_aspect(uint16_t mode) {
-    switch (mode) {
-    case 1:
-    case 7:
-    case 13: return 5.0 / 6.0;
-    case 2:
-    case 8: return 5.0 / 12.0;
-    case 9:
-    case 10: return 35.0 / 48.0;
-    default: return 1.0;
-    }
+    const ModeInfo* info = mode_info(mode);
+    return info ? info->aspect : 1.0;
 }
 
 // The angles an arc covers: from start to end, or (when the start lay beyond the end) the

@@ -8,6 +8,7 @@
 #include "runtime/kernel/refresh.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/fonts.h"
+#include "runtime/screen/modes.h"
 #include "runtime/screen/palettes.h"
 
 ScreenState screen;
@@ -18,36 +19,10 @@ ImageTable& table = screen.table;
 
 constexpr int32_t max_image_side = 65535;
 
-struct ModeDefaults {
-    uint8_t bits_per_pixel;
-    int32_t font;
-    int32_t foreground;
-};
-
-ModeDefaults mode_defaults(uint16_t mode) {
-    switch (mode) {
-    case 0: return {16, 16, 7};
-    case 1: return {2, 8, 3};
-    case 2: return {1, 8, 1};
-    case 7:
-    case 8: return {4, 8, 15};
-    case 9: return {4, 14, 15};
-    case 10: return {2, 14, 3};
-    case 11: return {1, 16, 1};
-    case 12: return {4, 16, 15};
-    case 13: return {8, 8, 15};
-    case 32: return {32, 16, -1};
-    default: return {8, 16, 15}; // 256
-    }
-}
-
-bool image_mode_valid(int32_t mode) {
-    return mode == 0 || mode == 1 || mode == 2 || (mode >= 7 && mode <= 13) || mode == 32 ||
-           mode == 256;
-}
-
-uint32_t background_default(uint16_t mode) {
-    return mode == 32 ? 0xFF000000 : 0;
+// The line of an image's mode; an image never has a mode outside the table.
+const ModeInfo& image_mode(uint16_t mode) {
+    const ModeInfo* info = mode_info(mode);
+    return info ? *info : *mode_info(256);
 }
 
 size_t memory_bytes(const ImageRecord& image) {
@@ -74,15 +49,15 @@ void apply_mode_defaults(ImageRecord& image) {
     fresh.palette = image.palette;
     fresh.compat_mode = image.compat_mode;
     uint16_t mode = image.compat_mode;
-    ModeDefaults defaults = mode_defaults(mode);
-    fresh.text_page = mode == 0;
-    fresh.bytes_per_pixel = mode == 0 ? 2 : mode == 32 ? 4 : 1;
-    fresh.bits_per_pixel = defaults.bits_per_pixel;
-    fresh.colour_mask = defaults.bits_per_pixel >= 32 ? ~0u : (1u << defaults.bits_per_pixel) - 1;
-    fresh.font = defaults.font;
-    fresh.foreground = defaults.foreground;
-    fresh.background = background_default(mode);
-    fresh.draw_colour = uint32_t(defaults.foreground);
+    const ModeInfo& info = image_mode(mode);
+    fresh.text_page = info.text;
+    fresh.bytes_per_pixel = std::max(1, info.bits_per_pixel / 8);
+    fresh.bits_per_pixel = info.bits_per_pixel;
+    fresh.colour_mask = info.bits_per_pixel >= 32 ? ~0u : (1u << info.bits_per_pixel) - 1;
+    fresh.font = info.font;
+    fresh.foreground = info.foreground;
+    fresh.background = info.background;
+    fresh.draw_colour = uint32_t(info.foreground);
     fresh.print_mode = 3;
     fresh.draw_angle = 0;
     fresh.draw_scale = 1.0;
@@ -255,7 +230,7 @@ void image_destroy(ImageHandle handle) {
 int32_t image_new(int32_t width, int32_t height, int32_t mode, bool mode_given) {
     if (error_pending()) return 0;
     if (width <= 0 || height <= 0 || width > max_image_side || height > max_image_side ||
-        (mode_given && !image_mode_valid(mode))) {
+        (mode_given && !mode_info(mode))) {
         raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
@@ -370,8 +345,8 @@ void screen_page_join(ImageHandle handle) {
 
 void page_colours_reset() {
     ImageRecord& image = *screen.destination;
-    image.foreground = mode_defaults(image.compat_mode).foreground;
-    image.background = background_default(image.compat_mode);
+    image.foreground = image_mode(image.compat_mode).foreground;
+    image.background = image_mode(image.compat_mode).background;
     image.draw_colour = uint32_t(image.foreground);
     uint32_t rows = text_rows(image);
     image.print_top = 1;

@@ -6,6 +6,7 @@
 
 #include "runtime/kernel/errors.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 
 namespace {
 
@@ -95,20 +96,10 @@ struct PaletteRange {
 };
 
 bool palette_range(uint16_t mode, PaletteRange& range) {
-    switch (mode) {
-    case 0:
-    case 9: range = {16, 64}; return true;
-    case 1:
-    case 7:
-    case 8: range = {16, 16}; return true;
-    case 2: range = {2, 16}; return true;
-    case 10: range = {4, 9}; return true;
-    case 11: range = {2, 0}; return true;
-    case 12: range = {16, 0}; return true;
-    case 13:
-    case 256: range = {0, 0}; return true;
-    default: return false;
-    }
+    const ModeInfo* info = mode_info(mode);
+    if (!info || !info->palette) return false;
+    range = {info->palette_attributes, info->palette_colours};
+    return true;
 }
 
 // One PALETTE assignment; false when the attribute or colour is out of range.

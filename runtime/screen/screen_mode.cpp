@@ -9,6 +9,7 @@
 #include "runtime/kernel/refresh.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 #include "runtime/screen/text_output.h"
 
 namespace {
@@ -24,7 +25,8 @@ struct TextGrid {
 };
 
 bool mode_exists(int32_t mode) {
-    return mode >= 0 && mode <= 13 && !(mode >= 3 && mode <= 6);
+    const ModeInfo* info = mode_info(mode);
+    return info && info->screen;
 }
 
 bool width_requested() {

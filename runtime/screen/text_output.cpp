@@ -10,6 +10,7 @@
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 #include "runtime/screen/palettes.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/sound/sound.h"
@@ -417,26 +418,11 @@ void color(uint32_t foreground, uint32_t background, uint32_t /*border*/, int32_
     if (error_pending() || (given & 7) == 0) return;
     ImageRecord& image = *screen.destination;
     bool foreground_given = given & 1, background_given = given & 2, border_given = given & 4;
-    constexpr uint32_t any = ~0u;
-    struct Ranges {
-        uint32_t foreground, background;
-    };
-    Ranges max = {any, any};
-    switch (image.compat_mode) {
-    case 0: max = {31, 15}; break;
-    case 1: max = {15, any}; break; // the background colour, then a palette number
-    case 2: max = {1, 15}; break;
-    case 7:
-    case 8:
-    case 12: max = {15, 15}; break;
-    case 9: max = {15, 63}; break;
-    case 10: max = {3, 8}; break;
-    case 11: max = {1, 1}; break;
-    case 13:
-    case 256: max = {255, 255}; break;
-    }
-    if (raise_if((foreground_given && foreground > max.foreground) ||
-                 (background_given && background > max.background) ||
+    const ModeInfo* info = mode_info(image.compat_mode);
+    uint32_t max_foreground = info ? info->max_foreground : any_colour;
+    uint32_t max_background = info ? info->max_background : any_colour;
+    if (raise_if((foreground_given && foreground > max_foreground) ||
+                 (background_given && background > max_background) ||
                  (border_given && image.compat_mode != 0)))
         return;
 
