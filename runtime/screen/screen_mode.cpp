@@ -110,14 +110,13 @@ ImageHandle build_text_screen(TextGrid old) {
 }
 
 ImageHandle build_graphics_screen(int32_t mode, TextGrid old) {
+    const ModeInfo& info = *mode_info(mode);
     if (mode == 13) {
-        ImageHandle page = image_create(screen.graphics_video_memory, 320, 200, 13);
-        if (page) pixels_fill(image_record(page), 0, 320 * 200, 0);
+        ImageHandle page = image_create(screen.graphics_video_memory, info.width, info.height, 13);
+        if (page) pixels_fill(image_record(page), 0, size_t(info.width) * info.height, 0);
         return page;
     }
-    bool wide = mode != 1 && mode != 7;
-    int32_t height = mode >= 11 ? 480 : mode >= 9 ? 350 : 200;
-    ImageHandle page = image_alloc(wide ? 640 : 320, height, mode);
+    ImageHandle page = image_alloc(info.width, info.height, mode);
     if (page && ((mode >= 11 && old.is(80, 60)) || ((mode == 9 || mode == 10) && old.is(80, 43))))
         font_select(8, image_record(page));
     return page;
