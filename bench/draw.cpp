@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/points.h"

@@ -9,11 +9,11 @@
 #include <cstring>
 #include <thread>
 
-#include "runtime/host/host_state.h"
-#include "runtime/host/platform.h"
 #include "runtime/input/key_buffer.h"
 #include "runtime/input/key_read.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/platform.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
@@ -22,8 +22,7 @@ using Clock = std::chrono::steady_clock;
 
 void reset_key_buffer() {
     strings_init();
-    mem_store8(0x41A, 30);
-    mem_store8(0x41C, 30);
+    key_buffer_reset();
 }
 
 bool read_key() {

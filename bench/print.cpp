@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/screen/text_output.h"

@@ -14,6 +14,7 @@ namespace {
 
 ImageRecord& fresh_screen(int32_t mode) {
     screen_startup();
+    display_startup();
     if (mode != 0) screen_mode(mode, 0, 0, 0, 0, 1);
     ImageRecord& page = *screen.display_page.load();
     size_t count = size_t(page.width) * page.height;

@@ -12,9 +12,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
 #include "runtime/input/line_editor.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/screen/text_output.h"

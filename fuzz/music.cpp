@@ -9,8 +9,8 @@
 #include <cstring>
 #include <limits>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 #include "runtime/strings/rtstring.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/strings/numbers.h"
 #include "runtime/strings/rtstring.h"
 

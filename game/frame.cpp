@@ -4,28 +4,16 @@
 #include <optional>
 
 #include "game/game.h"
-#include "runtime/host/host.h"
-#include "runtime/host/program_end.h"
-#include "runtime/input/key_read.h"
-#include "runtime/input/line_editor.h"
-#include "runtime/screen/drawing.h"
-#include "runtime/screen/screen_mode.h"
-#include "runtime/screen/text_output.h"
-#include "runtime/sound/sound.h"
-#include "runtime/strings/numbers.h"
+#include "runtime/runtime.h"
 
 namespace game_program {
 
 ProgramFrame frame;
 
-void frame_start() {
-    frame.temp_mark = temp_mark();
-}
-
 void subroutine_return(Here here) {
     statement(
         [] {
-            if (return_stack_pop() == 0) raise_error(3);
+            if (return_stack_pop() == 0) raise_error(ErrorCode::return_without_gosub);
         },
         here);
 }
@@ -44,23 +32,34 @@ void cls(Here here) {
 }
 
 void screen(int32_t mode, Here here) {
-    statement([&] { ::screen_mode(mode, 0, 0, 0, 0, 1); }, here);
+    statement([&] { ::screen_mode(mode, 0, 0, 0, 0, screen_mode_given); }, here);
 }
 
 void screen_text_pages(Here here) {
-    statement([] { ::screen_mode(0, 0, 0, 0, 0, 7); }, here);
+    statement(
+        [] {
+            ::screen_mode(0, 0, 0, 0, 0,
+                          screen_mode_given | screen_colour_switch_given |
+                              screen_active_page_given);
+        },
+        here);
 }
 
 void set_text_width(int32_t columns, Here here) {
-    statement([&] { ::set_width(0, columns, 0, 1); }, here);
+    statement([&] { ::set_width(0, columns, 0, width_columns_given); }, here);
 }
 
 void color(int32_t foreground, int32_t background, Here here) {
-    statement([&] { ::color(foreground, background, 0, 3); }, here);
+    statement(
+        [&] {
+            ::color(foreground, background, 0, color_foreground_given | color_background_given);
+        },
+        here);
 }
 
 void locate(int32_t row, int32_t column, Here here) {
-    statement([&] { ::locate(row, column, 0, 0, 0, 3); }, here);
+    statement([&] { ::locate(row, column, 0, 0, 0, locate_row_given | locate_column_given); },
+              here);
 }
 
 void key_off(Here here) {
@@ -112,25 +111,29 @@ void print_at(int32_t row, int32_t column, Lines lines, Here here) {
 namespace {
 
 // Which arguments of a LINE or CIRCLE statement the game gives.
-constexpr int32_t line_first_point = 1, line_colour = 8;
-constexpr int32_t circle_colour = 2, circle_aspect = 16;
 constexpr int32_t as_line = 0, as_box = 1;
 
 } // namespace
 
 void line(float x1, float y1, float x2, float y2, int32_t colour, Here here) {
     statement(
-        [&] { ::line_draw(x1, y1, x2, y2, colour, as_line, 0, line_first_point | line_colour); },
+        [&] {
+            ::line_draw(x1, y1, x2, y2, colour, as_line, 0,
+                        line_first_point_given | line_colour_given);
+        },
         here);
 }
 
 void box(float x1, float y1, float x2, float y2, Here here) {
-    statement([&] { ::line_draw(x1, y1, x2, y2, 0, as_box, 0, line_first_point); }, here);
+    statement([&] { ::line_draw(x1, y1, x2, y2, 0, as_box, 0, line_first_point_given); }, here);
 }
 
 void box(float x1, float y1, float x2, float y2, int32_t colour, Here here) {
     statement(
-        [&] { ::line_draw(x1, y1, x2, y2, colour, as_box, 0, line_first_point | line_colour); },
+        [&] {
+            ::line_draw(x1, y1, x2, y2, colour, as_box, 0,
+                        line_first_point_given | line_colour_given);
+        },
         here);
 }
 
@@ -138,7 +141,7 @@ void ellipse(float x, float y, float radius, float colour, float aspect, Here he
     statement(
         [&] {
             ::circle_draw(x, y, radius, round_to_integer(colour), 0, 0, aspect,
-                          circle_colour | circle_aspect);
+                          circle_colour_given | circle_aspect_given);
         },
         here);
 }

@@ -6,7 +6,7 @@
 // line of the game's source that issues it, so an error report points at it.
 //
 // Operations:
-//   frame       frame_start, statement, label, when, count, gosub, subroutine_return,
+//   frame       statement, label, when, count, gosub, subroutine_return,
 //               subroutine
 //   output      cls, screen, set_text_width, color, locate, key_off, print, print_on,
 //               print_lines, print_at
@@ -21,9 +21,7 @@
 #include <source_location>
 #include <type_traits>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
-#include "runtime/strings/rtstring.h"
+#include "runtime/runtime.h"
 
 // The game's statements live in a namespace of their own, where their names (cls, color,
 // locate, screen) take precedence over the runtime operations they call.
@@ -32,24 +30,13 @@ namespace game_program {
 using Here = std::source_location;
 
 struct ProgramFrame {
-    uint32_t temp_mark;   // the mark temporaries are released to: the program's or a SUB's
     double current_label; // the label of the last labelled statement, kept for error handlers
 };
 extern ProgramFrame frame;
 
-// Takes the program's temporary mark; the first thing the program does.
-void frame_start();
-
-// The tail every statement shares; true when the statement is to run again.
-inline bool statement_end(uint32_t line) {
-    temp_release(frame.temp_mark, 0);
-    if (host.event_pending.load()) check_event(int32_t(line));
-    return errors.retry_flag != 0;
-}
-
 template <class Body> void statement(Body&& body, Here here = Here::current()) {
     do body();
-    while (statement_end(here.line()));
+    while (statement_end(int32_t(here.line())));
 }
 
 // A labelled statement stores its label first.
@@ -61,7 +48,7 @@ inline void label(double value) {
 // counts as met, so that control reaches the statement check, which reports the error.
 inline bool when(bool condition, Here here = Here::current()) {
     bool met = condition || error_pending();
-    statement_end(here.line());
+    statement_end(int32_t(here.line()));
     return met;
 }
 
@@ -101,11 +88,11 @@ template <class Body> auto gosub(Body&& body, Here here = Here::current()) {
 // is a literal or a temporary, and releases its temporaries to a mark of its own.
 template <class Body> void subroutine(RtString* argument, Body&& body) {
     SubFrame sub = sub_enter(argument);
-    uint32_t caller_mark = frame.temp_mark;
-    frame.temp_mark = sub.temp_mark;
+    uint32_t caller_mark = statement_frame.temp_mark;
+    statement_frame.temp_mark = sub.temp_mark;
     body(sub_argument(sub));
     sub_exit(sub);
-    frame.temp_mark = caller_mark;
+    statement_frame.temp_mark = caller_mark;
 }
 
 // Something a print statement prints: a text, a string variable or a number (which prints

@@ -3,9 +3,7 @@
 #include "game/game.h"
 #include "game/story.h"
 #include "game/world.h"
-#include "runtime/host/program_end.h"
-#include "runtime/sound/sound.h"
-#include "runtime/strings/numbers.h"
+#include "runtime/runtime.h"
 
 Game game;
 GameTestHooks game_test_hooks;
@@ -568,7 +566,7 @@ void make_variables() {
 
 void program_entry(int) {
     using namespace game_program;
-    frame_start();
+    program_start();
     make_variables();
     statement([] { str_assign(game.inventory, text("Pencil, Paper, ")); });
     splash();

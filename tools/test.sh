@@ -15,6 +15,7 @@ build() { # folder, extra cmake arguments...
 
 build build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build/plain -j"$jobs" --output-on-failure
+tools/outside.sh build/plain # a program built outside the tree against the installed runtime
 
 build build/asan -DCMAKE_BUILD_TYPE=Debug -DRT_SANITIZE=address -DRT_BUILD_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \

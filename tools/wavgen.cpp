@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/wav.h"
 

@@ -1,6 +1,5 @@
 // A small program written against the runtime: it waits for a key and ends.
-#include "runtime/host/host.h"
-#include "runtime/host/program_end.h"
+#include "runtime/runtime.h"
 
 namespace {
 void program_entry(int) {

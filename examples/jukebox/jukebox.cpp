@@ -3,13 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "examples/statement.h"
-#include "runtime/host/host.h"
-#include "runtime/host/program_end.h"
-#include "runtime/input/key_read.h"
-#include "runtime/screen/text_output.h"
-#include "runtime/sound/sound.h"
-#include "runtime/strings/numbers.h"
+#include "runtime/runtime.h"
 
 namespace {
 
@@ -35,10 +29,10 @@ struct Variables {
 bool background = false;
 
 void print_at(int32_t row, int32_t column, const std::string& text, uint32_t colour) {
-    locate(row, column, 0, 0, 0, 3);
-    color(colour, 1, 0, 3);
+    locate(row, column, 0, 0, 0, locate_row_given | locate_column_given);
+    color(colour, 1, 0, color_foreground_given | color_background_given);
     print_chars(text, false);
-    next();
+    next_statement();
 }
 
 void show_settings() {
@@ -53,9 +47,9 @@ void show_status(std::string text) {
 }
 
 void draw_menu() {
-    color(7, 1, 0, 3);
+    color(7, 1, 0, color_foreground_given | color_background_given);
     cls(0, 0, 0);
-    next();
+    next_statement();
     print_at(2, 4, "J U K E B O X", 14);
     int32_t row = 4;
     for (const Tune& tune : tunes)
@@ -71,7 +65,7 @@ void play(const Tune& tune) {
     RtString* music = str_concat(str_new_cstring("T="), music_var_ref(&variables.tempo, 2));
     music = str_concat(music, str_new_cstring(background ? "MB " : "MF "));
     play_music(str_concat(music, str_new_cstring(tune.music)));
-    next(); // in the foreground the program waits here until the tune has played
+    next_statement(); // in the foreground the program waits here until the tune has played
     show_status(background ? std::string("Playing on while you choose: ") + tune.name
                            : std::string("Played: ") + tune.name);
 }
@@ -83,7 +77,7 @@ void jukebox_program(int) {
     for (;;) {
         RtString* key = inkey();
         char k = str_len(key) == 1 ? key->text[0] : 0;
-        next();
+        next_statement();
         if (k == 27) break;
         if (k == '+' || k == '-') {
             int tempo = variables.tempo + (k == '+' ? 20 : -20);

@@ -3,16 +3,7 @@
 // through the palette, so the rings seem to flow outwards, until a key is pressed.
 #include <array>
 
-#include "examples/statement.h"
-#include "runtime/host/host.h"
-#include "runtime/host/program_end.h"
-#include "runtime/input/key_read.h"
-#include "runtime/screen/drawing.h"
-#include "runtime/screen/palettes.h"
-#include "runtime/screen/points.h"
-#include "runtime/screen/screen_mode.h"
-#include "runtime/screen/text_output.h"
-#include "runtime/strings/random_timer.h"
+#include "runtime/runtime.h"
 
 namespace {
 
@@ -43,14 +34,16 @@ float ring_radius(int32_t ring) {
 
 void draw_rings() {
     for (int32_t ring = 0; ring < rings; ++ring) {
-        circle_draw(centre_x, centre_y, ring_radius(ring), border_colour, 0, 0, 0, 2);
-        next();
+        circle_draw(centre_x, centre_y, ring_radius(ring), border_colour, 0, 0, 0,
+                    circle_colour_given);
+        next_statement();
     }
     // Each ring is painted from a point just inside its outer circle.
     for (int32_t ring = 0; ring < rings; ++ring) {
         float x = centre_x + ring_radius(ring) - 2;
-        flood_fill(x, centre_y, first_ring_colour + uint32_t(ring), border_colour, 0, 6);
-        next();
+        flood_fill(x, centre_y, first_ring_colour + uint32_t(ring), border_colour, 0,
+                   fill_paint_given | fill_border_given);
+        next_statement();
     }
 }
 
@@ -60,45 +53,46 @@ void draw_bubbles() {
         uint32_t colour; // light red, yellow, light green, light magenta
     } bubbles[] = {{28, 30, 18, 12}, {292, 30, 14, 14}, {30, 160, 12, 10}, {290, 162, 20, 13}};
     for (const auto& b : bubbles) {
-        circle_draw(b.x, b.y, b.radius, caption_colour, 0, 0, 0, 2);
-        next();
-        flood_fill(b.x, b.y, b.colour, caption_colour, 0, 6);
-        next();
+        circle_draw(b.x, b.y, b.radius, caption_colour, 0, 0, 0, circle_colour_given);
+        next_statement();
+        flood_fill(b.x, b.y, b.colour, caption_colour, 0, fill_paint_given | fill_border_given);
+        next_statement();
     }
 }
 
 void show_colours(const std::array<uint32_t, rings>& colours, int32_t shift) {
     for (int32_t ring = 0; ring < rings; ++ring) {
-        palette_set(first_ring_colour + uint32_t(ring), colours[size_t((ring + shift) % rings)], 3);
-        next();
+        palette_set(first_ring_colour + uint32_t(ring), colours[size_t((ring + shift) % rings)],
+                    palette_attribute_given | palette_colour_given);
+        next_statement();
     }
 }
 
 void rings_program(int) {
     program_start();
-    screen_mode(13, 0, 0, 0, 0, 1);
-    next();
+    screen_mode(13, 0, 0, 0, 0, screen_mode_given);
+    next_statement();
     const std::array<uint32_t, rings> colours = ring_colours();
-    palette_set(border_colour, dac(10, 10, 14), 3);
-    next();
+    palette_set(border_colour, dac(10, 10, 14), palette_attribute_given | palette_colour_given);
+    next_statement();
     show_colours(colours, 0);
     draw_rings();
     draw_bubbles();
-    color(caption_colour, 0, 0, 1);
-    next();
-    locate(24, 8, 0, 0, 0, 3);
-    next();
+    color(caption_colour, 0, 0, color_foreground_given);
+    next_statement();
+    locate(24, 8, 0, 0, 0, locate_row_given | locate_column_given);
+    next_statement();
     print_chars("Press a key to stop the flow", false);
-    next();
+    next_statement();
 
     // Twenty steps a second; the innermost colour moves outwards one ring each step.
     for (int32_t shift = rings * 1000; str_len(inkey()) == 0; --shift) {
-        next();
+        next_statement();
         show_colours(colours, shift);
         frame_limit(20);
-        next();
+        next_statement();
     }
-    next();
+    next_statement();
     end_program();
 }
 

@@ -4,10 +4,10 @@
 #include <array>
 #include <cstring>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/input/ime_bridge.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"
@@ -37,7 +37,7 @@ bool small_page(PixelSize size) {
 
 void acknowledge_pause() {
     int32_t requested = 1;
-    if (display.display_pause.compare_exchange_strong(requested, 2)) yield_thread();
+    if (refresh.display_pause.compare_exchange_strong(requested, 2)) yield_thread();
 }
 
 bool same_size(DisplayMode a, DisplayMode b) {
@@ -61,8 +61,8 @@ int32_t next_fullscreen_state(const FullscreenChoice& choice) {
     int32_t request = display.fullscreen_request.exchange(-1);
     if (request >= 0 && request <= 2) {
         state = wanted(request);
-    } else if (display.alt_enter_count.load() > 0) {
-        display.alt_enter_count.fetch_sub(1);
+    } else if (refresh.alt_enter_count.load() > 0) {
+        refresh.alt_enter_count.fetch_sub(1);
         state = wanted((display.fullscreen_state.load() + 1) % 3);
     }
     if (state >= 0) return state;
@@ -80,7 +80,7 @@ void lay_out(const ImageRecord& page, PixelSize size) {
     if (state >= 0) {
         display.fullscreen_state.store(state);
         display.force_mode_set = true;
-        display.frame_valid.store(0);
+        refresh.frame_valid.store(0);
         // No statement of this system hides the mouse cursor, so it follows the state alone.
         host_platform().show_mouse_cursor(state == 0);
     }
@@ -103,7 +103,7 @@ void lay_out(const ImageRecord& page, PixelSize size) {
         display.window_h = window_h;
         display.window_pixels.assign(size_t(window_w) * window_h, 0);
         display.force_mode_set = false;
-        display.frame_valid.store(0);
+        refresh.frame_valid.store(0);
     }
 }
 
@@ -149,7 +149,7 @@ void update_mode10_palette(ImageRecord& page, uint32_t now_ms) {
 
 bool palette_page_unchanged(const ImageRecord& page, uint32_t entries) {
     auto& shown = display.palette_page_shown;
-    if (!display.frame_valid.load() || shown.pixels.size() != shown.latest.size()) return false;
+    if (!refresh.frame_valid.load() || shown.pixels.size() != shown.latest.size()) return false;
     for (uint32_t i = 0; i < entries; ++i)
         if (palette_load(page, i) != shown.palette[i]) return false;
     return std::equal(shown.latest.begin(), shown.latest.end(), shown.pixels.begin());
@@ -232,7 +232,7 @@ void draw_cell(const CellStyle& style, uint32_t* at, uint16_t cell, CursorRows c
 
 bool draw_text_page(const ImageRecord& page) {
     auto& shown = display.text_page_shown;
-    bool valid = display.frame_valid.load() != 0;
+    bool valid = refresh.frame_valid.load() != 0;
     size_t count = size_t(page.width) * page.height;
     if (shown.cells.size() != count) {
         shown.cells.assign(count, 0);
@@ -304,19 +304,15 @@ bool lay_composition() {
     return true;
 }
 
-bool refresh_elsewhere() {
-    return host.threads_running.load() != 0 && host.autodisplay.load() != 0;
-}
-
 } // namespace
 
 void display_startup() {
     display.frame_counter = 0;
     display.fullscreen_state.store(0);
     display.fullscreen_request.store(-1);
-    display.alt_enter_count.store(0);
-    display.display_pause.store(0);
-    display.frame_valid.store(0);
+    refresh.alt_enter_count.store(0);
+    refresh.display_pause.store(0);
+    refresh.frame_valid.store(0);
     display.force_mode_set = false;
     display.zoom_x = display.zoom_y = 1;
     display.place_x = display.place_y = 0;
@@ -331,14 +327,14 @@ void display_startup() {
 bool display_render(uint32_t now_ms) {
     ++display.frame_counter;
     acknowledge_pause();
-    if (display.display_pause.load() != 0) return false;
+    if (refresh.display_pause.load() != 0) return false;
     ImageRecord* page = screen.display_page.load(std::memory_order_acquire);
     if (!page) return false;
     PixelSize size = page_pixel_size(*page);
     if (size.w == 0 || size.h == 0) return false;
 
     lay_out(*page, size);
-    if (!display.frame_valid.load())
+    if (!refresh.frame_valid.load())
         std::fill(display.window_pixels.begin(), display.window_pixels.end(), 0);
     bool drew;
     if (page->text_page)
@@ -347,10 +343,10 @@ bool display_render(uint32_t now_ms) {
         drew = (draw_32bit_page(*page), true);
     else
         drew = draw_palette_page(*page, now_ms);
-    if (drew) display.frame_valid.store(1);
+    if (drew) refresh.frame_valid.store(1);
     if (lay_composition()) {
         // Under the composition the picture is stale: redraw it whole next time.
-        display.frame_valid.store(0);
+        refresh.frame_valid.store(0);
         drew = true;
     }
     return drew;
@@ -380,26 +376,10 @@ void display_now() {
     while (host.autodisplay.load() != 0 && !host.stop_all.load()) sleep_ms(1);
 }
 
-void display_invalidate() {
-    display.frame_valid.store(0);
-}
-
 void display_restore_fullscreen() {
     if (display.fullscreen_state.load() == 0) return;
     host_platform().restore_fullscreen();
     display_invalidate();
-}
-
-DisplayHold::DisplayHold(bool wanted) : held_(wanted && refresh_elsewhere()) {
-    if (!held_) return;
-    int32_t running = 0;
-    display.display_pause.compare_exchange_strong(running, 1);
-    IdleBackoff backoff{};
-    while (display.display_pause.load() != 2 && !host.stop_all.load()) backoff.pause();
-}
-
-DisplayHold::~DisplayHold() {
-    if (held_) display.display_pause.store(0);
 }
 
 CursorRows cursor_rows(uint32_t start, uint32_t stop, uint32_t cell_height) {

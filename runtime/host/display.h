@@ -4,15 +4,16 @@
 // which the program thread holds the refresh while it rebuilds pages.
 //
 // Operations: display_startup, display_refresh, display_render, display_frame, display_now,
-//             display_invalidate, display_restore_fullscreen, DisplayHold, cursor_rows,
-//             fullscreen_choice
+//             display_restore_fullscreen, cursor_rows, fullscreen_choice (the hand-shake
+//             itself is the kernel's refresh.h)
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <vector>
 
-#include "runtime/host/platform.h"
+#include "runtime/kernel/platform.h"
+#include "runtime/kernel/refresh.h"
 
 struct DisplayState {
     // Bit 2 is the cursor phase (cursor drawn while set), bit 3 the blink phase (blinking
@@ -20,9 +21,6 @@ struct DisplayState {
     uint32_t frame_counter;
     std::atomic<int32_t> fullscreen_state;   // 0 windowed, 1 closest mode, 2 closest 4:3 mode
     std::atomic<int32_t> fullscreen_request; // -1 none, else the state wanted
-    std::atomic<int32_t> alt_enter_count;    // Alt+Enter presses not yet served
-    std::atomic<int32_t> display_pause;      // 0 run, 1 pause requested, 2 paused
-    std::atomic<int32_t> frame_valid;        // 0: clear and redraw everything next time
     bool force_mode_set;
     int32_t zoom_x, zoom_y;   // 1 or 2
     int32_t place_x, place_y; // where the page's top-left corner lies in the window
@@ -67,25 +65,9 @@ Frame display_frame();
 // it refreshes directly.
 void display_now();
 
-// The next refresh clears the window and draws everything (a new screen mode).
-void display_invalidate();
-
 // Program thread, after a dialog: a full-screen window is shown again in its mode and
 // redrawn whole. Nothing happens in a window.
 void display_restore_fullscreen();
-
-// Program thread: holds the refresh while pages are replaced or resized, when the main loop
-// refreshes at all; released at the end of the scope.
-class DisplayHold {
-  public:
-    explicit DisplayHold(bool wanted = true);
-    ~DisplayHold();
-    DisplayHold(const DisplayHold&) = delete;
-    DisplayHold& operator=(const DisplayHold&) = delete;
-
-  private:
-    bool held_;
-};
 
 // The cell rows the text cursor covers for the program's scan lines and a cell height.
 struct CursorRows {

@@ -11,21 +11,18 @@
 #include <system_error>
 #include <thread>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/host/display.h"
 #include "runtime/host/modules.h"
 #include "runtime/host/program_end.h"
-#include "runtime/host/traps.h"
+#include "runtime/input/key_buffer.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/traps.h"
 #include "runtime/strings/rtstring.h"
-
-HostHooks host_hooks;
 
 namespace {
 
 struct HostRuntime {
-    Platform* platform;
-    std::thread::id main_thread;
-    std::atomic<int32_t> exit_code; // what the process ends with after the shutdown sequence
     ProgramEntry entry;
     std::thread program_thread;
     std::thread timer_thread;
@@ -40,13 +37,6 @@ struct HostRuntime {
 HostRuntime runtime;
 
 constexpr uint32_t tick_count_address = 0x46C;
-constexpr uint32_t key_buffer_head_address = 0x41A;
-constexpr uint32_t key_buffer_tail_address = 0x41C;
-constexpr uint32_t key_buffer_start_offset = 30;
-constexpr double max_delay_seconds = 2147483.647;
-
-// The running thread polls stop_all at this interval while it sleeps.
-constexpr uint32_t sleep_slice_ms = 10;
 
 std::string executable_path() {
     char buffer[4096];
@@ -100,7 +90,7 @@ void program_thread_body() {
 }
 
 void store_tick_count() {
-    auto ticks = static_cast<uint32_t>(now_ms() * 0.0182);
+    auto ticks = static_cast<uint32_t>(now_ms() * (clock_ticks_per_second / 1000));
     mem_store8(tick_count_address, uint8_t(ticks));
     mem_store8(tick_count_address + 1, uint8_t(ticks >> 8));
     mem_store8(tick_count_address + 2, uint8_t(ticks >> 16));
@@ -108,7 +98,7 @@ void store_tick_count() {
 
 void apply_pending_title() {
     if (std::string* title = runtime.pending_title.exchange(nullptr)) {
-        runtime.platform->set_title(title->c_str());
+        kernel.platform->set_title(title->c_str());
         delete title;
     }
 }
@@ -116,7 +106,7 @@ void apply_pending_title() {
 void set_key_repeat(bool on) {
     if (runtime.key_repeat_on == on) return;
     runtime.key_repeat_on = on;
-    runtime.platform->set_key_repeat(on);
+    kernel.platform->set_key_repeat(on);
 }
 
 // Asks every thread to stop and waits until the program thread has ended.
@@ -131,7 +121,7 @@ void stop_program() {
     while (host.parked_bits.load() != 3) sleep_ms(16);
     if (runtime.timer_thread.joinable()) runtime.timer_thread.join();
     if (host_hooks.shutdown) host_hooks.shutdown();
-    host_exit(runtime.exit_code.load());
+    host_exit(kernel.exit_code.load());
 }
 
 // The program and timer threads; false, said on standard error, when one cannot be created.
@@ -149,7 +139,7 @@ bool start_threads() {
 // Returns false when the window was closed and the program has no exit trap.
 bool drain_events() {
     HostEvent event;
-    while (runtime.platform->poll_event(event)) {
+    while (kernel.platform->poll_event(event)) {
         if (event.type == HostEventType::quit) {
             if (!host.exit_trap_enabled.load()) return false;
             host.exit_requests.fetch_or(1);
@@ -200,7 +190,7 @@ bool drain_events() {
         host.retrace_flags[0].store(0);
         if (host.shell_state.load() != 0 || runtime.parity == 1) continue;
 
-        set_key_repeat(runtime.platform->has_focus());
+        set_key_repeat(kernel.platform->has_focus());
         if (host_hooks.input_method) host_hooks.input_method();
         if (host_hooks.sync_lock_keys) host_hooks.sync_lock_keys();
         if (!drain_events()) shutdown_sequence();
@@ -209,11 +199,6 @@ bool drain_events() {
 }
 
 } // namespace
-
-Platform& host_platform() {
-    // The core used without a host (tests of single modules) has no window.
-    return runtime.platform ? *runtime.platform : null_platform();
-}
 
 const std::vector<DisplayMode>& host_fullscreen_modes() {
     return runtime.fullscreen_modes;
@@ -240,8 +225,8 @@ const std::string& program_folder() {
 
 void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
                   const RuntimeOptions& options) {
-    runtime.platform = &platform;
-    runtime.main_thread = std::this_thread::get_id();
+    kernel.platform = &platform;
+    kernel.main_thread = std::this_thread::get_id();
     runtime.entry = entry;
 
     traps_init();
@@ -271,12 +256,12 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     attach_modules();
     runtime.fullscreen_modes = platform.fullscreen_modes();
     set_key_repeat(true);
-    mem_store8(key_buffer_head_address, key_buffer_start_offset);
-    mem_store8(key_buffer_tail_address, key_buffer_start_offset);
+    key_buffer_reset();
     set_builtin_icon(platform);
     platform.set_title("Untitled");
     host.autodisplay.store(1);
     if (host_hooks.startup) host_hooks.startup();
+    display_startup();
     host.auto_rows_extend.store(1);
 
     if (!start_threads()) {
@@ -285,43 +270,6 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     }
     host.threads_running.store(1);
     main_loop();
-}
-
-void host_exit(int code) {
-    // The window system belongs to the main thread: elsewhere the program thread hands the
-    // code over and parks, and the main loop's shutdown sequence ends the process with it.
-    if (runtime.platform && std::this_thread::get_id() != runtime.main_thread) {
-        runtime.exit_code.store(code);
-        host.quit_requested.store(1);
-        stop_program_thread();
-    }
-    // A full-screen video mode must not outlive the process.
-    if (runtime.platform) runtime.platform->shutdown();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(code);
-}
-
-void delay(uint32_t milliseconds) {
-    if (milliseconds == 0) {
-        yield_thread();
-        return;
-    }
-    uint32_t start = ticks_ms();
-    for (;;) {
-        uint32_t elapsed = ticks_ms() - start;
-        if (elapsed >= milliseconds || host.stop_all.load()) return;
-        sleep_ms(std::min(milliseconds - elapsed, sleep_slice_ms));
-    }
-}
-
-void delay_seconds(double seconds) {
-    if (error_pending()) return;
-    if (!(seconds >= 0 && seconds <= max_delay_seconds)) {
-        raise_error(5);
-        return;
-    }
-    delay(static_cast<uint32_t>(std::trunc(seconds * 1000)));
 }
 
 void set_window_title(const RtString* title) {

@@ -1,14 +1,15 @@
 // Process start-up, the program and timer threads, the main loop and the shutdown.
 //
-// Operations: runtime_main, delay_seconds, delay, set_window_title, command_line_copy,
-//             program_folder, host_platform, host_fullscreen_modes, host_hooks
+// Operations: runtime_main, set_window_title, command_line_copy, program_folder,
+//             host_fullscreen_modes (and, from the kernel, host_platform, host_hooks, delay,
+//             delay_seconds, host_exit)
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "runtime/host/platform.h"
+#include "runtime/kernel/kernel.h"
 
 struct RtString;
 
@@ -26,39 +27,9 @@ struct RuntimeOptions {
 [[noreturn]] void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
                                const RuntimeOptions& options);
 
-// The duties other modules perform inside the main loop. Each module fills its own entries
-// when it is attached at start-up; an empty entry is skipped.
-struct HostHooks {
-    void (*startup)();                      // module tables, palettes, fonts, screen mode 0
-    void (*serve_sound_queue)();            // every iteration
-    void (*printer_flush)();                // every iteration
-    int32_t (*display_refresh)();           // odd iterations while autodisplay is on
-    void (*input_method)();                 // even iterations, before the events
-    void (*sync_lock_keys)();               // even iterations, before the events
-    void (*handle_event)(const HostEvent&); // every key and text event
-    void (*music_time_limit)();             // even iterations, after the events
-    void (*shutdown)();                     // before the process exits
-
-    // The input-method hook: sees every event but quit before handle_event and answers
-    // true for those it consumed, which handle_event then does not see.
-    bool (*intercept_event)(const HostEvent&);
-};
-extern HostHooks host_hooks;
-
-// The host's platform; the null one while no host runs.
-Platform& host_platform();
 // The full-screen modes the window system offered at start-up.
 const std::vector<DisplayMode>& host_fullscreen_modes();
 
-// Ends the process with `code`, after shutting the window system down and flushing the
-// standard streams. Called on the program thread, it parks that thread and the main loop
-// ends the process through its shutdown sequence.
-[[noreturn]] void host_exit(int code);
-
-// Sleeps the calling thread; ends early once the host is stopping, so that closing the
-// window never waits for a long sleep of the program.
-void delay(uint32_t milliseconds);
-void delay_seconds(double seconds);
 void set_window_title(const RtString* title);
 RtString* command_line_copy();
 const std::string& program_folder();

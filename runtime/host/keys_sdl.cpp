@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/host/platform.h"
-#include "runtime/input/key_codes.h"
+#include "runtime/kernel/key_codes.h"
+#include "runtime/kernel/platform.h"
 
 // The runtime's modifier bits are the window system's own.
 static_assert(key_mod_lshift == KMOD_LSHIFT && key_mod_rshift == KMOD_RSHIFT &&

@@ -1,8 +1,10 @@
 #include "runtime/host/modules.h"
 
+#include "runtime/host/display.h"
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/line_editor.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/sound/sound.h"
 
@@ -10,6 +12,9 @@ void attach_modules() {
     keyboard_attach();
     input_method_attach();
     screen_attach();
+    if (!host_hooks.display_refresh) host_hooks.display_refresh = display_refresh;
+    if (!host_hooks.error_dialog_closed)
+        host_hooks.error_dialog_closed = display_restore_fullscreen;
     line_editor_attach();
     sound_attach();
 }

@@ -1,7 +1,7 @@
 // Headless backend: no window and no sound device. Events arrive from null_platform_push
 // (tests drive the host with it); frames are counted and dropped, and what was asked of the
 // window is kept for tests to see; dialogs cannot be shown.
-#include "runtime/host/platform.h"
+#include "runtime/kernel/platform.h"
 
 #include <atomic>
 #include <deque>

@@ -14,11 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/host/dialog.h"
 #include "runtime/host/keys_sdl.h"
-#include "runtime/host/platform.h"
 #include "runtime/host/window_scale.h"
 #include "runtime/input/input_method.h"
+#include "runtime/kernel/dialog.h"
+#include "runtime/kernel/platform.h"
 #include "runtime/sound/mixer.h"
 
 namespace {

@@ -1,7 +1,8 @@
 #include "runtime/host/program_end.h"
 
-#include "runtime/host/host_state.h"
 #include "runtime/input/key_read.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/text_output.h"
 #include "runtime/strings/rtstring.h"
@@ -19,7 +20,7 @@ void end_program() {
     // The prompt goes on the last text row of the page shown, which alone scrolls.
     select_destination(screen.display_handle);
     auto rows = int32_t(text_rows(*screen.destination));
-    view_print(rows, rows, 3);
+    view_print(rows, rows, view_print_rows_given);
     print_chars("", true);
     print_chars("Press any key to continue", false);
 
@@ -35,10 +36,4 @@ void end_program() {
     }
     host.quit_requested.store(1);
     stop_program_thread();
-}
-
-void stop_program_thread() {
-    host.parked_bits.fetch_or(1);
-    while (!host.stop_all.load()) sleep_ms(16);
-    throw ProgramThreadExit{};
 }

@@ -5,12 +5,12 @@
 #include <limits>
 #include <string>
 
-#include "runtime/host/host.h"
-#include "runtime/host/platform.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/input_method.h"
-#include "runtime/input/key_codes.h"
 #include "runtime/input/utf16.h"
+#include "runtime/kernel/kernel.h"
+#include "runtime/kernel/key_codes.h"
+#include "runtime/kernel/platform.h"
 
 namespace {
 

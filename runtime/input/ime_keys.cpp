@@ -2,8 +2,8 @@
 // accents composed with the next character.
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/input_method.h"
-#include "runtime/input/key_codes.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/key_codes.h"
 
 const DeadKey dead_key_table[87] = {
     // grave

@@ -2,9 +2,9 @@
 
 #include <chrono>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
 #include "runtime/input/key_buffer.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "runtime/input/key_table.h"
 
-#include "runtime/input/key_codes.h"
+#include "runtime/kernel/key_codes.h"
 
 namespace {
 

@@ -4,15 +4,15 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/host/display.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
-#include "runtime/host/traps.h"
 #include "runtime/input/drop_oldest_ring.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/key_buffer.h"
-#include "runtime/input/key_codes.h"
 #include "runtime/input/key_table.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
+#include "runtime/kernel/key_codes.h"
+#include "runtime/kernel/refresh.h"
+#include "runtime/kernel/traps.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/strings/rtstring.h"
 
@@ -318,7 +318,7 @@ void press_effects(int32_t code, const PressState& before) {
         return swallow(code);
     }
     if (code == 13 && alt_held()) {
-        display.alt_enter_count.fetch_add(1);
+        refresh.alt_enter_count.fetch_add(1);
         return swallow(code);
     }
     KeyInfo key = describe(code);

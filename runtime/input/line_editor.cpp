@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/input/key_read.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/text_output.h"
@@ -397,7 +397,7 @@ InputFieldValue input_field_value(std::string_view field, uint32_t type) {
 bool input_begin(InputEditor& editor, int32_t count, bool newline) {
     if (error_pending()) return false;
     if (!targets_valid(count)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return false;
     }
     editor = {};
@@ -407,9 +407,9 @@ bool input_begin(InputEditor& editor, int32_t count, bool newline) {
     editor.source = screen.source_handle;
     select_source(screen.destination_handle);
     editor.snapshot = image_copy(0, false);
-    if (editor.snapshot == -1) raise_error(516);
+    if (editor.snapshot == -1) raise_error(ErrorCode::input_snapshot_failed);
     editor.work = image_copy(0, false);
-    if (editor.work == -1) raise_error(517);
+    if (editor.work == -1) raise_error(ErrorCode::input_work_page_failed);
     ImageRecord& page = *screen.destination;
     editor.start_col = page.cursor_col;
     editor.start_row = page.cursor_row;

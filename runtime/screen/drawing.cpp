@@ -7,8 +7,9 @@
 #include <numbers>
 #include <optional>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 
 DrawingState drawing;
 
@@ -255,16 +256,8 @@ double circle_pixel_y(const ImageRecord& image, double y) {
 
 // The aspect a mode's pixels have (height / width of a square's image).
 double mode_aspect(uint16_t mode) {
-    switch (mode) {
-    case 1:
-    case 7:
-    case 13: return 5.0 / 6.0;
-    case 2:
-    case 8: return 5.0 / 12.0;
-    case 9:
-    case 10: return 35.0 / 48.0;
-    default: return 1.0;
-    }
+    const ModeInfo* info = mode_info(mode);
+    return info ? info->aspect : 1.0;
 }
 
 // The angles an arc covers: from start to end, or (when the start lay beyond the end) the
@@ -423,7 +416,7 @@ void Pen::put_row(size_t first, size_t count) const {
 ImageRecord* graphics_destination() {
     ImageRecord& image = destination();
     if (!image.text_page) return &image;
-    raise_error(5);
+    raise_error(ErrorCode::illegal_function_call);
     return nullptr;
 }
 
@@ -490,7 +483,7 @@ void line_draw(float x1, float y1, float x2, float y2, uint32_t colour, int32_t 
     ImageRecord* image = graphics_destination();
     if (!image) return;
     if (box_type < 0 || box_type > 2) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     if (given & 1) {
@@ -544,7 +537,7 @@ void circle_draw(double x, double y, double radius, uint32_t colour, double star
         end_line = true;
     }
     if (!(start <= two_pi) || !(end <= two_pi)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     ArcRange range{start, end, start > end};
@@ -560,7 +553,7 @@ void circle_draw(double x, double y, double radius, uint32_t colour, double star
     const double centre_x = circle_pixel_x(*image, x), centre_y = circle_pixel_y(*image, y);
     const double r = circle_pixel_x(*image, x + radius) - centre_x;
     if (!(std::abs(r) <= max_circle_radius)) {
-        raise_error(6);
+        raise_error(ErrorCode::overflow);
         return;
     }
     image->last_x = float(x);
@@ -599,7 +592,7 @@ void view_set(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t fill, uin
     if (!image) return;
     const bool coordinates = given & 1;
     if (coordinates ? !in_image(*image, x1, y1) || !in_image(*image, x2, y2) : (given & 14) != 0) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     image->draw_angle = 0;
@@ -644,7 +637,7 @@ void window_set(float x1, float y1, float x2, float y2, int32_t given) {
     const bool finite =
         std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2);
     if (coordinates ? x1 == x2 || y1 == y2 || !finite : downward) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     // The last point in pixel units while the transform changes.

@@ -82,12 +82,16 @@ void line_styled(float x1, float y1, float x2, float y2, uint32_t colour, int32_
 
 // LINE. box_type 0 line, 1 outline (B), 2 filled (BF). given: bit 0 first point, bit 1 second
 // point relative (STEP), bit 2 first point relative (STEP), bit 3 colour, bit 4 style.
+inline constexpr int32_t line_first_point_given = 1, line_second_step = 2, line_first_step = 4,
+                         line_colour_given = 8, line_style_given = 16;
 void line_draw(float x1, float y1, float x2, float y2, uint32_t colour, int32_t box_type,
                int32_t style, int32_t given);
 
 // CIRCLE: ellipses and arcs (angles in radians, 0 to 2 pi; a negative angle also draws the
 // radius line to that end). given: bit 0 centre relative (STEP), bit 1 colour, bit 2 start,
 // bit 3 end, bit 4 aspect. A radius of more than 2^24 pixels raises 6.
+inline constexpr int32_t circle_step = 1, circle_colour_given = 2, circle_start_given = 4,
+                         circle_end_given = 8, circle_aspect_given = 16;
 void circle_draw(double x, double y, double radius, uint32_t colour, double start, double end,
                  double aspect, int32_t given);
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 
 // The video ROM's character sets, one byte per glyph row, most significant bit leftmost;
 // extracted from the ROM image at build time.
@@ -98,7 +98,7 @@ uint32_t text_row_height(int32_t font) {
 void codepage_set(int32_t unicode, int32_t code) {
     if (error_pending()) return;
     if (unicode < 0 || unicode > 65535 || code < 0 || code > 255) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     fonts.codepage_table[code].store(uint16_t(unicode), std::memory_order_relaxed);
@@ -107,7 +107,7 @@ void codepage_set(int32_t unicode, int32_t code) {
 int32_t codepage_get(int32_t code) {
     if (error_pending()) return 0;
     if (code < 0 || code > 255) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     return codepage_unicode(uint8_t(code));

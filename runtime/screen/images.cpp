@@ -5,10 +5,11 @@
 #include <cstring>
 #include <new>
 
-#include "runtime/host/display.h"
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/refresh.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/fonts.h"
+#include "runtime/screen/modes.h"
 #include "runtime/screen/palettes.h"
 
 ScreenState screen;
@@ -17,36 +18,10 @@ namespace {
 
 ImageTable& table = screen.table;
 
-struct ModeDefaults {
-    uint8_t bits_per_pixel;
-    int32_t font;
-    int32_t foreground;
-};
-
-ModeDefaults mode_defaults(uint16_t mode) {
-    switch (mode) {
-    case 0: return {16, 16, 7};
-    case 1: return {2, 8, 3};
-    case 2: return {1, 8, 1};
-    case 7:
-    case 8: return {4, 8, 15};
-    case 9: return {4, 14, 15};
-    case 10: return {2, 14, 3};
-    case 11: return {1, 16, 1};
-    case 12: return {4, 16, 15};
-    case 13: return {8, 8, 15};
-    case 32: return {32, 16, -1};
-    default: return {8, 16, 15}; // 256
-    }
-}
-
-bool image_mode_valid(int32_t mode) {
-    return mode == 0 || mode == 1 || mode == 2 || (mode >= 7 && mode <= 13) || mode == 32 ||
-           mode == 256;
-}
-
-uint32_t background_default(uint16_t mode) {
-    return mode == 32 ? 0xFF000000 : 0;
+// The line of an image's mode; an image never has a mode outside the table.
+const ModeInfo& image_mode(uint16_t mode) {
+    const ModeInfo* info = mode_info(mode);
+    return info ? *info : *mode_info(256);
 }
 
 size_t memory_bytes(const ImageRecord& image) {
@@ -73,15 +48,15 @@ void apply_mode_defaults(ImageRecord& image) {
     fresh.palette = image.palette;
     fresh.compat_mode = image.compat_mode;
     uint16_t mode = image.compat_mode;
-    ModeDefaults defaults = mode_defaults(mode);
-    fresh.text_page = mode == 0;
-    fresh.bytes_per_pixel = mode == 0 ? 2 : mode == 32 ? 4 : 1;
-    fresh.bits_per_pixel = defaults.bits_per_pixel;
-    fresh.colour_mask = defaults.bits_per_pixel >= 32 ? ~0u : (1u << defaults.bits_per_pixel) - 1;
-    fresh.font = defaults.font;
-    fresh.foreground = defaults.foreground;
-    fresh.background = background_default(mode);
-    fresh.draw_colour = uint32_t(defaults.foreground);
+    const ModeInfo& info = image_mode(mode);
+    fresh.text_page = info.text;
+    fresh.bytes_per_pixel = std::max(1, info.bits_per_pixel / 8);
+    fresh.bits_per_pixel = info.bits_per_pixel;
+    fresh.colour_mask = info.bits_per_pixel >= 32 ? ~0u : (1u << info.bits_per_pixel) - 1;
+    fresh.font = info.font;
+    fresh.foreground = info.foreground;
+    fresh.background = info.background;
+    fresh.draw_colour = uint32_t(info.foreground);
     fresh.print_mode = 3;
     fresh.draw_angle = 0;
     fresh.draw_scale = 1.0;
@@ -111,12 +86,12 @@ void forget_selection(ImageHandle handle) {
 
 bool grow_table() {
     if (table.chunk_count == image_table_chunks) {
-        raise_error(502);
+        raise_error(ErrorCode::image_table_full);
         return false;
     }
     auto* chunk = new (std::nothrow) ImageRecord[image_table_step]();
     if (!chunk) {
-        raise_error(502);
+        raise_error(ErrorCode::image_table_full);
         return false;
     }
     // The free stack can never hold more handles than the table has, so it grows alongside.
@@ -124,7 +99,7 @@ bool grow_table() {
     auto* stack = static_cast<uint32_t*>(std::realloc(table.free_stack, capacity * 4));
     if (!stack) {
         delete[] chunk;
-        raise_error(503);
+        raise_error(ErrorCode::image_free_stack_full);
         return false;
     }
     table.free_stack = stack;
@@ -472,8 +447,8 @@ void image_destroy(ImageHandle handle) {
 int32_t image_new(int32_t width, int32_t height, int32_t mode, bool mode_given) {
     if (error_pending()) return 0;
     if (width <= 0 || height <= 0 || width > max_image_side || height > max_image_side ||
-        (mode_given && !image_mode_valid(mode))) {
-        raise_error(5);
+        (mode_given && !mode_info(mode))) {
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     const ImageRecord& model = *screen.destination;
@@ -497,7 +472,7 @@ int32_t image_new(int32_t width, int32_t height, int32_t mode, bool mode_given) 
 int32_t image_copy(int32_t image, bool image_given) {
     if (error_pending()) return 0;
     ImageHandle original_handle =
-        image_given ? image_resolve(image, 258) : screen.destination_handle;
+        image_given ? image_resolve(image, ErrorCode::invalid_handle) : screen.destination_handle;
     if (!original_handle) return 0;
     ImageHandle handle = handle_alloc();
     if (!handle) return -1;
@@ -528,16 +503,16 @@ int32_t image_copy(int32_t image, bool image_given) {
 void image_free(int32_t image, bool image_given) {
     if (error_pending()) return;
     if (!image_given || image >= 0) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     if (!handle_valid(-int64_t(image))) {
-        raise_error(258);
+        raise_error(ErrorCode::invalid_handle);
         return;
     }
     auto handle = ImageHandle(-int64_t(image));
     if (image_record(handle).flags & is_screen_page) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     forget_selection(handle);
@@ -556,7 +531,7 @@ void image_free_all() {
 
 ImageHandle page_ensure(int32_t page) {
     if (page > max_page_number) {
-        raise_error(7);
+        raise_error(ErrorCode::out_of_memory);
         return 0;
     }
     if (screen.pages.size() <= size_t(page)) screen.pages.resize(size_t(page) + 1, 0);
@@ -564,7 +539,7 @@ ImageHandle page_ensure(int32_t page) {
     const ImageRecord& page0 = image_record(screen.pages[0]);
     ImageHandle handle = image_alloc(page0.width, page0.height, page0.compat_mode);
     if (!handle) {
-        raise_error(7);
+        raise_error(ErrorCode::out_of_memory);
         return 0;
     }
     screen_page_join(handle);
@@ -586,8 +561,8 @@ void screen_page_join(ImageHandle handle) {
 
 void page_colours_reset() {
     ImageRecord& image = *screen.destination;
-    image.foreground = mode_defaults(image.compat_mode).foreground;
-    image.background = background_default(image.compat_mode);
+    image.foreground = image_mode(image.compat_mode).foreground;
+    image.background = image_mode(image.compat_mode).background;
     image.draw_colour = uint32_t(image.foreground);
     image.print_top = 1;
     if (text_rows(image) < image.cursor_row) image.cursor_row = 1;
@@ -596,22 +571,22 @@ void page_colours_reset() {
 
 void page_copy(int32_t from, int32_t to) {
     if (error_pending()) return;
-    ImageHandle from_handle = image_resolve(from, 5);
+    ImageHandle from_handle = image_resolve(from, ErrorCode::illegal_function_call);
     if (!from_handle) return;
-    ImageHandle to_handle = image_resolve(to, 5);
+    ImageHandle to_handle = image_resolve(to, ErrorCode::illegal_function_call);
     if (!to_handle || from_handle == to_handle) return;
     const ImageRecord& source = image_record(from_handle);
     ImageRecord& target = image_record(to_handle);
     if (source.bytes_per_pixel != target.bytes_per_pixel || source.width != target.width ||
         source.height != target.height ||
         (source.bytes_per_pixel == 1 && target.colour_mask < source.colour_mask)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     pixels_copy(target, source, element_count(source));
 }
 
-ImageHandle image_resolve(int32_t image, int32_t invalid_error) {
+ImageHandle image_resolve(int32_t image, ErrorCode invalid_error) {
     if (image >= 0) return page_ensure(image);
     if (!handle_valid(-int64_t(image))) {
         raise_error(invalid_error);
@@ -622,18 +597,19 @@ ImageHandle image_resolve(int32_t image, int32_t invalid_error) {
 
 ImageRecord* image_arg(int32_t image, bool image_given) {
     if (!image_given) return screen.destination;
-    ImageHandle handle = image_resolve(image, 258);
+    ImageHandle handle = image_resolve(image, ErrorCode::invalid_handle);
     return handle ? &image_record(handle) : nullptr;
 }
 
 void set_dest(int32_t image) {
     if (error_pending()) return;
-    if (ImageHandle handle = image_resolve(image, 258)) select_destination(handle);
+    if (ImageHandle handle = image_resolve(image, ErrorCode::invalid_handle))
+        select_destination(handle);
 }
 
 void set_source(int32_t image) {
     if (error_pending()) return;
-    if (ImageHandle handle = image_resolve(image, 258)) select_source(handle);
+    if (ImageHandle handle = image_resolve(image, ErrorCode::invalid_handle)) select_source(handle);
 }
 
 int32_t get_dest() {
@@ -674,7 +650,7 @@ void font_select(int32_t font, ImageRecord& image) {
 void set_font(int32_t font, int32_t image, bool image_given) {
     if (error_pending()) return;
     if (!font_exists(font)) {
-        raise_error(258);
+        raise_error(ErrorCode::invalid_handle);
         return;
     }
     ImageRecord* record = image_arg(image, image_given);
@@ -684,7 +660,7 @@ void set_font(int32_t font, int32_t image, bool image_given) {
         return;
     }
     if (!(fonts.font_flags[font] & font_text_usable)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     if (!(record->flags & is_screen_page)) {
@@ -704,7 +680,7 @@ int32_t font_cell_size(int32_t font, bool font_given, const uint16_t* sizes) {
     if (!font_given) return sizes[screen.destination->font];
     bool named = font == 8 || font == 14 || font == 16 || (font >= 32 && font_exists(font));
     if (!named) {
-        raise_error(258);
+        raise_error(ErrorCode::invalid_handle);
         return 0;
     }
     return sizes[font];
@@ -724,7 +700,7 @@ void blend_on(int32_t image, bool image_given) {
     ImageRecord* record = query_image(image, image_given);
     if (!record) return;
     if (record->compat_mode != 32) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     record->no_blend = 0;
@@ -778,14 +754,14 @@ void clear_colour_set(uint32_t colour, int32_t image, int32_t given) {
     if (!record) return;
     bool colour_given = (given & 1) != 0;
     if (record->text_page) {
-        if (colour_given) raise_error(5);
+        if (colour_given) raise_error(ErrorCode::illegal_function_call);
     } else if (record->palette) {
         if (!colour_given)
             record->clear_colour = -1;
         else if (colour < 256)
             record->clear_colour = int32_t(colour);
         else
-            raise_error(5);
+            raise_error(ErrorCode::illegal_function_call);
     } else if (colour_given) {
         for (size_t i = 0; i < element_count(*record); ++i) {
             uint32_t pixel = pixel32_load(*record, i);

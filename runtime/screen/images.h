@@ -26,6 +26,8 @@
 
 #include "runtime/screen/image_record.h"
 
+enum class ErrorCode : int32_t;
+
 inline constexpr uint32_t image_table_step = 4096;
 inline constexpr uint32_t image_table_chunks = 4096; // room for 16,777,216 handles
 inline constexpr int32_t max_page_number = 65535;
@@ -99,7 +101,7 @@ void page_copy(int32_t from, int32_t to);
 // Selection. image_resolve returns the handle of a page number or negated handle, or 0
 // after raising `invalid_error` for a bad handle. image_arg gives the destination when no
 // image is given, and null after an error.
-ImageHandle image_resolve(int32_t image, int32_t invalid_error);
+ImageHandle image_resolve(int32_t image, ErrorCode invalid_error);
 ImageRecord* image_arg(int32_t image, bool image_given);
 void set_dest(int32_t image);
 void set_source(int32_t image);

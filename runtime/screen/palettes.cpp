@@ -4,8 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 
 namespace {
 
@@ -95,20 +96,10 @@ struct PaletteRange {
 };
 
 bool palette_range(uint16_t mode, PaletteRange& range) {
-    switch (mode) {
-    case 0:
-    case 9: range = {16, 64}; return true;
-    case 1:
-    case 7:
-    case 8: range = {16, 16}; return true;
-    case 2: range = {2, 16}; return true;
-    case 10: range = {4, 9}; return true;
-    case 11: range = {2, 0}; return true;
-    case 12: range = {16, 0}; return true;
-    case 13:
-    case 256: range = {0, 0}; return true;
-    default: return false;
-    }
+    const ModeInfo* info = mode_info(mode);
+    if (!info || !info->palette) return false;
+    range = {info->palette_attributes, info->palette_colours};
+    return true;
 }
 
 // One PALETTE assignment; false when the attribute or colour is out of range.
@@ -150,7 +141,7 @@ uint32_t palette_reach(const ImageRecord& image) {
 ImageRecord* palette_image(int32_t image, bool image_given) {
     ImageRecord* record = image_arg(image, image_given);
     if (record && !record->palette) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return nullptr;
     }
     return record;
@@ -188,7 +179,7 @@ bool colour_value(uint32_t colour, int32_t image, bool image_given, uint32_t& va
         return true;
     }
     if (colour > palette_reach(*record)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return false;
     }
     value = palette_load(*record, colour);
@@ -237,13 +228,13 @@ void palette_set(uint32_t attribute, uint32_t colour, int32_t given) {
     if (error_pending()) return;
     ImageRecord& image = *screen.destination;
     if (!image.palette || (given != 0 && given != 3)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     if (given == 0)
         palette_default(image);
     else if (!palette_apply(image, attribute, colour))
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
 }
 
 void palette_using(const void* elements, int32_t element_bits, int32_t count) {
@@ -254,7 +245,7 @@ void palette_using(const void* elements, int32_t element_bits, int32_t count) {
     uint32_t attributes = image.palette ? palette_attribute_count(image) : 0;
     if (!image.palette || (element_bits != 16 && element_bits != 32) ||
         (element_bits == 16 && wide_only) || count < 0 || uint32_t(count) < attributes) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     for (uint32_t attribute = 0; attribute < attributes; ++attribute) {
@@ -262,7 +253,7 @@ void palette_using(const void* elements, int32_t element_bits, int32_t count) {
                                             : static_cast<const int32_t*>(elements)[attribute];
         if (colour == -1) continue;
         if (colour < -1 || !palette_apply(image, attribute, uint32_t(colour))) {
-            raise_error(5);
+            raise_error(ErrorCode::illegal_function_call);
             return;
         }
     }
@@ -273,7 +264,7 @@ uint32_t palette_colour_get(int32_t entry, int32_t image, bool image_given) {
     ImageRecord* record = palette_image(image, image_given);
     if (!record) return 0;
     if (entry < 0 || entry > 255) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     return palette_load(*record, uint32_t(entry)) | opaque;
@@ -284,7 +275,7 @@ void palette_colour_set(int32_t entry, uint32_t colour, int32_t image, bool imag
     ImageRecord* record = palette_image(image, image_given);
     if (!record) return;
     if (entry < 0 || entry > 255) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     palette_store(*record, uint32_t(entry), colour);
@@ -332,7 +323,7 @@ int32_t colour_alpha(uint32_t colour, int32_t image, bool image_given) {
     if (!record) return 0;
     if (!record->palette) return int32_t(colour >> 24);
     if (colour > record->colour_mask) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     return int64_t(colour) == record->clear_colour ? 0 : 255;

@@ -26,6 +26,7 @@ void palette_default(ImageRecord& image);
 
 // PALETTE on the destination. given: bit 0 attribute, bit 1 colour; none reloads the
 // default palette.
+inline constexpr int32_t palette_attribute_given = 1, palette_colour_given = 2;
 void palette_set(uint32_t attribute, uint32_t colour, int32_t given);
 // PALETTE USING: `elements` holds `count` 16-bit or 32-bit colours (`element_bits`), one per
 // attribute; -1 leaves an attribute unchanged.

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/images.h"
 
@@ -20,8 +20,6 @@ using Wave = FloodFillState::Wave;
 
 constexpr size_t visited_map_minimum = 640 * 480;
 constexpr size_t wave_minimum = 65536;
-// The fill's lists cannot grow: "Out of memory" ("Critical Error #15").
-constexpr int32_t fill_memory_error = 515;
 
 // Marks of the fill's map: eight stop marks in one word.
 constexpr uint64_t stop_word = 0x0101010101010101;
@@ -53,7 +51,7 @@ bool visited_map_fit(size_t pixels) {
     const size_t size = std::max(pixels, visited_map_minimum);
     auto* map = static_cast<uint8_t*>(std::calloc(size, 1));
     if (!map) {
-        raise_error(fill_memory_error);
+        raise_error(ErrorCode::flood_fill_lists_full);
         return false;
     }
     std::free(state.visited_map);
@@ -69,7 +67,7 @@ bool visited_map_fit(size_t pixels) {
     auto* entries =
         static_cast<WaveEntry*>(std::realloc(wave.entries, capacity * sizeof(WaveEntry)));
     if (!entries) {
-        raise_error(fill_memory_error);
+        raise_error(ErrorCode::flood_fill_lists_full);
         return wave;
     }
     return {entries, wave.count, capacity};
@@ -189,7 +187,7 @@ double point_read(float x, float y, bool coordinates_given) {
     if (coordinates_given) {
         const ImageRecord& image = *screen.source;
         if (image.text_page) {
-            raise_error(5);
+            raise_error(ErrorCode::illegal_function_call);
             return 0;
         }
         const int32_t px = pixel_clamp(pixel_x(image, x)), py = pixel_clamp(pixel_y(image, y));
@@ -208,7 +206,7 @@ double point_read(float x, float y, bool coordinates_given) {
                                      : image->last_y);
     if (x == 2) return image->last_x;
     if (x == 3) return image->last_y;
-    raise_error(5);
+    raise_error(ErrorCode::illegal_function_call);
     return 0;
 }
 
@@ -218,7 +216,7 @@ void flood_fill(float x, float y, uint32_t paint, uint32_t border,
     ImageRecord* image = graphics_destination();
     if (!image) return;
     if (given & 8) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     if (!(given & 2)) paint = uint32_t(image->foreground);

@@ -32,6 +32,7 @@ extern FloodFillState flood_fill_state;
 
 // PSET (default colour the foreground) and PRESET (the background). given: bit 0 relative
 // (STEP), bit 1 colour. Pixels outside the view are not drawn.
+inline constexpr int32_t point_step = 1, point_colour_given = 2;
 void point_set(float x, float y, uint32_t colour, int32_t given);
 void point_reset(float x, float y, uint32_t colour, int32_t given);
 
@@ -43,4 +44,6 @@ double point_read(float x, float y, bool coordinates_given);
 // PAINT: paints the area around a point up to pixels of the border colour (default the paint
 // colour) and the view's edges. given: bit 0 relative (STEP), bit 1 paint colour, bit 2 border
 // colour, bit 3 the reserved argument (refused with 5).
+inline constexpr int32_t fill_step = 1, fill_paint_given = 2, fill_border_given = 4,
+                         fill_reserved_given = 8;
 void flood_fill(float x, float y, uint32_t paint, uint32_t border, int32_t reserved, int32_t given);

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "runtime/host/display.h"
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
+#include "runtime/kernel/refresh.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 #include "runtime/screen/text_output.h"
 
 namespace {
@@ -22,7 +23,8 @@ struct TextGrid {
 };
 
 bool mode_exists(int32_t mode) {
-    return mode >= 0 && mode <= 13 && !(mode >= 3 && mode <= 6);
+    const ModeInfo* info = mode_info(mode);
+    return info && info->screen;
 }
 
 bool width_requested() {
@@ -106,14 +108,13 @@ ImageHandle build_text_screen(TextGrid old) {
 }
 
 ImageHandle build_graphics_screen(int32_t mode, TextGrid old) {
+    const ModeInfo& info = *mode_info(mode);
     if (mode == 13) {
-        ImageHandle page = image_create(screen.graphics_video_memory, 320, 200, 13);
-        if (page) pixels_fill(image_record(page), 0, 320 * 200, 0);
+        ImageHandle page = image_create(screen.graphics_video_memory, info.width, info.height, 13);
+        if (page) pixels_fill(image_record(page), 0, size_t(info.width) * info.height, 0);
         return page;
     }
-    bool wide = mode != 1 && mode != 7;
-    int32_t height = mode >= 11 ? 480 : mode >= 9 ? 350 : 200;
-    ImageHandle page = image_alloc(wide ? 640 : 320, height, mode);
+    ImageHandle page = image_alloc(info.width, info.height, mode);
     if (page && ((mode >= 11 && old.is(80, 60)) || ((mode == 9 || mode == 10) && old.is(80, 43))))
         font_select(8, image_record(page));
     return page;
@@ -159,7 +160,9 @@ void rebuild_screen(int32_t mode, ImageHandle user_image) {
     } else {
         first = build_graphics_screen(mode, old);
     }
-    if (!first) raise_error(257); // no screen at all: the program cannot go on
+    if (!first)
+        raise_error(
+            ErrorCode::critical_out_of_memory); // no screen at all: the program cannot go on
     screen.pages[0] = first;
     page0().flags |= is_screen_page;
     select_page0_everywhere();
@@ -266,13 +269,13 @@ void resize_to_grid(uint32_t columns, uint32_t rows) {
     uint32_t height = rows * text_row_height(image.font);
     if (width == image.width && height == image.height) return;
     if (width > uint32_t(max_image_side) || height > uint32_t(max_image_side)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     auto* memory =
         static_cast<uint8_t*>(std::calloc(size_t(width) * height, image.bytes_per_pixel));
     if (!memory) {
-        raise_error(7);
+        raise_error(ErrorCode::out_of_memory);
         return;
     }
     bool on_screen = handle == screen.pages[0];
@@ -336,7 +339,7 @@ bool graphics_width(const ImageRecord& image, bool columns_given, int32_t column
         return false;
     screen.width_request = {columns_given ? columns : -1, rows_given ? rows : -1, -1};
     if (columns_given && rows_given) screen.width_request.font = text_font_for(columns, rows);
-    screen_mode(0, 0, 0, 0, 0, 1);
+    screen_mode(0, 0, 0, 0, 0, screen_mode_given);
     return true;
 }
 
@@ -352,19 +355,19 @@ void screen_mode(int32_t mode, int32_t, int32_t active_page, int32_t visual_page
     if (given & 1) {
         if (mode < 0) {
             if (!handle_valid(-int64_t(mode))) {
-                raise_error(258);
+                raise_error(ErrorCode::invalid_handle);
                 return;
             }
             user_image = ImageHandle(-int64_t(mode));
             mode_change = screen.pages.empty() || user_image != screen.pages[0];
             // Another page of the screen would be torn down under itself.
             if (mode_change && (image_record(user_image).flags & is_screen_page)) {
-                raise_error(5);
+                raise_error(ErrorCode::illegal_function_call);
                 return;
             }
         } else {
             if (!mode_exists(mode)) {
-                raise_error(5);
+                raise_error(ErrorCode::illegal_function_call);
                 return;
             }
             mode_change = screen.pages.empty() || page0().compat_mode != mode || width_requested();
@@ -374,7 +377,7 @@ void screen_mode(int32_t mode, int32_t, int32_t active_page, int32_t visual_page
     bool visual_given = (given & 8) != 0 || active_given;
     if (active_given && !(given & 8)) visual_page = active_page;
     if ((active_given && active_page < 0) || (visual_given && visual_page < 0)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     bool page_change = false;
@@ -403,20 +406,20 @@ void set_width(int32_t target, int32_t columns, int32_t rows, int32_t given) {
     bool columns_given = (given & 1) != 0, rows_given = (given & 2) != 0;
     if (target == 2) {
         if (rows_given || !columns_given || columns < 1 || columns > 255)
-            raise_error(5);
+            raise_error(ErrorCode::illegal_function_call);
         else
             screen.printer_width = columns;
         return;
     }
     if (target != 0) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     host.auto_rows_extend.store(0);
     if ((!columns_given && !rows_given) ||
         (columns_given && (columns < 1 || columns > max_image_side)) ||
         (rows_given && (rows < 1 || rows > max_image_side))) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     const ImageRecord& image = *screen.destination;
@@ -426,24 +429,22 @@ void set_width(int32_t target, int32_t columns, int32_t rows, int32_t given) {
         int32_t font = text_font_for(c, r);
         if (font == image.font && c == image.width && r == image.height) return;
         screen.width_request = {c, r, font};
-        screen_mode(0, 0, 0, 0, 0, 1);
+        screen_mode(0, 0, 0, 0, 0, screen_mode_given);
     } else if (image.compat_mode == 32 || image.compat_mode == 256) {
         resize_to_grid(columns_given ? uint32_t(columns) : text_columns(image),
                        rows_given ? uint32_t(rows) : text_rows(image));
     } else if (!graphics_width(image, columns_given, columns, rows_given, rows)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
     }
 }
 
 void screen_startup() {
     fonts_init();
     images_init();
-    display_startup();
-    screen_mode(0, 0, 0, 0, 0, 1);
+    screen_mode(0, 0, 0, 0, 0, screen_mode_given);
 }
 
 // Entries already filled stay: a test may stand in for the refresh.
 void screen_attach() {
     if (!host_hooks.startup) host_hooks.startup = screen_startup;
-    if (!host_hooks.display_refresh) host_hooks.display_refresh = display_refresh;
 }

@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
-#include "runtime/host/traps.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/traps.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 #include "runtime/screen/palettes.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/sound/sound.h"
@@ -188,7 +189,7 @@ void grow_screen() {
         kept[i] = std::atomic_ref<uint16_t>(screen.text_video_memory[i]).load();
     int32_t foreground = screen.destination->foreground;
     uint32_t background = screen.destination->background;
-    set_width(0, 80, 50, 3);
+    set_width(0, 80, 50, width_columns_given | width_rows_given);
     if (error_pending()) return;
     ImageRecord& page0 = image_record(screen.pages[0]);
     for (size_t i = 0; i < start_up_cells; ++i) cell_store(page0, i, kept[i]);
@@ -280,7 +281,7 @@ void draw_key_labels(ImageRecord& page) {
 }
 
 bool raise_if(bool failed) {
-    if (failed) raise_error(5);
+    if (failed) raise_error(ErrorCode::illegal_function_call);
     return failed;
 }
 
@@ -420,26 +421,11 @@ void color(uint32_t foreground, uint32_t background, uint32_t /*border*/, int32_
     if (error_pending() || (given & 7) == 0) return;
     ImageRecord& image = *screen.destination;
     bool foreground_given = given & 1, background_given = given & 2, border_given = given & 4;
-    constexpr uint32_t any = ~0u;
-    struct Ranges {
-        uint32_t foreground, background;
-    };
-    Ranges max = {any, any};
-    switch (image.compat_mode) {
-    case 0: max = {31, 15}; break;
-    case 1: max = {15, any}; break; // the background colour, then a palette number
-    case 2: max = {1, 15}; break;
-    case 7:
-    case 8:
-    case 12: max = {15, 15}; break;
-    case 9: max = {15, 63}; break;
-    case 10: max = {3, 8}; break;
-    case 11: max = {1, 1}; break;
-    case 13:
-    case 256: max = {255, 255}; break;
-    }
-    if (raise_if((foreground_given && foreground > max.foreground) ||
-                 (background_given && background > max.background) ||
+    const ModeInfo* info = mode_info(image.compat_mode);
+    uint32_t max_foreground = info ? info->max_foreground : any_colour;
+    uint32_t max_background = info ? info->max_background : any_colour;
+    if (raise_if((foreground_given && foreground > max_foreground) ||
+                 (background_given && background > max_background) ||
                  (border_given && image.compat_mode != 0)))
         return;
 
@@ -555,7 +541,7 @@ void key_define(int32_t key, const RtString* text) {
         trap.flags.store(flags);
         trap.scan_code.store(scan_code);
     } else {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
     }
 }
 

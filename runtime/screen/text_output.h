@@ -51,13 +51,18 @@ void print_mode_set(int32_t type, int32_t image, bool image_given);
 int32_t print_mode_get(int32_t image, bool image_given);
 
 // given: bit 0 row, bit 1 column, bit 2 cursor visible, bit 3 start and stop scan lines.
+inline constexpr int32_t locate_row_given = 1, locate_column_given = 2, locate_cursor_given = 4,
+                         locate_scan_lines_given = 8;
 void locate(int32_t row, int32_t column, int32_t cursor_visible, int32_t start_line,
             int32_t stop_line, int32_t given);
 // given 0: the whole screen, last row included; otherwise rows top to bottom.
+inline constexpr int32_t view_print_rows_given = 3; // top and bottom, always together
 void view_print(int32_t top, int32_t bottom, int32_t given);
 
 // given: bit 0 foreground, bit 1 background, bit 2 border. What the values mean depends on
 // the destination's mode; negative values are out of every range.
+inline constexpr int32_t color_foreground_given = 1, color_background_given = 2,
+                         color_border_given = 4;
 void color(uint32_t foreground, uint32_t background, uint32_t border, int32_t given);
 // type (bit 0 of given): none, 0 the whole image, 1 graphics only, 2 the print window only;
 // fill (bit 1) defaults to the background colour.

@@ -6,7 +6,7 @@
 #include <limits>
 #include <mutex>
 
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/mixer.h"
 #include "runtime/sound/wav.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 #include "runtime/strings/rtstring.h"
@@ -14,7 +14,6 @@ namespace {
 
 // A melody longer than this (about 50 minutes) is refused as "Out of memory".
 constexpr size_t max_melody_frames = (size_t{1} << 28) / mixer_frame_bytes;
-constexpr int32_t out_of_memory = 7;
 constexpr int64_t number_ceiling = int64_t{1} << 40; // far above every range; digits stop here
 
 // Where finished melody parts go: play_music queues them, render_music keeps them.
@@ -169,33 +168,33 @@ class MusicScanner {
                 if (!digit(byte - '0')) return false;
                 ++i;
             } else if (byte == '.') {
-                if (!takes_dots(pending_.command)) return fail(5);
+                if (!takes_dots(pending_.command)) return fail(ErrorCode::illegal_function_call);
                 ++pending_.dots;
                 ++i;
             } else if (byte == '+' || byte == '#' || byte == '-') {
                 if (!is_note(pending_.command) || pending_.accidental_given ||
                     pending_.number_state != NumberState::none || pending_.dots != 0)
-                    return fail(5);
+                    return fail(ErrorCode::illegal_function_call);
                 pending_.accidental_given = true;
                 pending_.accidental = byte == '-' ? -1 : 1;
                 ++i;
             } else if (byte == ',') {
                 // A comma ends a note or a pause and is consumed by it: the next one starts
                 // at the same place and sounds together with it.
-                if (!takes_dots(pending_.command)) return fail(5);
+                if (!takes_dots(pending_.command)) return fail(ErrorCode::illegal_function_call);
                 if (!complete(true)) return false;
                 ++i;
             } else {
                 if (pending_.command != 0 && !complete(false)) return false;
                 char command = upper(byte);
                 if (!is_note(command) && (command == 0 || !std::strchr("NOLTPVM<>", command)))
-                    return fail(5);
+                    return fail(ErrorCode::illegal_function_call);
                 pending_ = Pending{command};
                 ++i;
             }
         }
         // The end of the text completes the last command, as a space would.
-        if (pending_.command == 'M') return fail(5);
+        if (pending_.command == 'M') return fail(ErrorCode::illegal_function_call);
         if (pending_.command != 0 && !complete(false)) return false;
         if (melody_.has_content && output_.part(std::move(melody_.samples))) {
             queued_ = true;
@@ -207,7 +206,7 @@ class MusicScanner {
     bool queued() const { return queued_; }
 
   private:
-    bool fail(int32_t error) {
+    bool fail(ErrorCode error) {
         raise_error(error);
         return false;
     }
@@ -215,7 +214,7 @@ class MusicScanner {
     bool digit(int32_t value) {
         if (!takes_number(pending_.command) || pending_.dots != 0 ||
             pending_.number_state == NumberState::variable)
-            return fail(5);
+            return fail(ErrorCode::illegal_function_call);
         pending_.number = std::min(pending_.number * 10 + value, number_ceiling);
         pending_.number_state = NumberState::digits;
         return true;
@@ -225,10 +224,11 @@ class MusicScanner {
     bool variable_number(std::string_view text, size_t at) {
         if (!takes_number(pending_.command) || pending_.number_state != NumberState::none ||
             pending_.dots != 0 || text.size() - at < 4)
-            return fail(5);
+            return fail(ErrorCode::illegal_function_call);
         auto type = uint8_t(text[at + 1]);
         uint32_t offset = uint32_t(uint8_t(text[at + 2])) | uint32_t(uint8_t(text[at + 3])) << 8;
-        if (!read_variable(type, offset, pending_.number)) return fail(5);
+        if (!read_variable(type, offset, pending_.number))
+            return fail(ErrorCode::illegal_function_call);
         pending_.number_state = NumberState::variable;
         return true;
     }
@@ -251,7 +251,7 @@ class MusicScanner {
         case 'L': settings.gap = 0; break;
         case 'N': settings.gap = 0.125; break;
         case 'S': settings.gap = 0.25; break;
-        default: return fail(5);
+        default: return fail(ErrorCode::illegal_function_call);
         }
         pending_ = Pending{};
         return true;
@@ -287,32 +287,32 @@ class MusicScanner {
         int64_t n = 0;
         switch (p.command) {
         case 'N':
-            if (!argument(p, 0, 84, -1, n)) return fail(5);
+            if (!argument(p, 0, 84, -1, n)) return fail(ErrorCode::illegal_function_call);
             return render_note(note_frequency(int32_t(n) - 33), dotted(note_seconds(0), p.dots),
                                comma);
         case 'P':
-            if (!argument(p, 1, 64, 0, n)) return fail(5);
+            if (!argument(p, 1, 64, 0, n)) return fail(ErrorCode::illegal_function_call);
             return render_pause(dotted(note_seconds(n), p.dots), comma);
         case 'O':
-            if (!argument(p, 0, 6, -1, n)) return fail(5);
+            if (!argument(p, 0, 6, -1, n)) return fail(ErrorCode::illegal_function_call);
             settings.octave = int32_t(n);
             return true;
         case 'L':
-            if (!argument(p, 1, 64, -1, n)) return fail(5);
+            if (!argument(p, 1, 64, -1, n)) return fail(ErrorCode::illegal_function_call);
             settings.length = int32_t(n);
             return true;
         case 'T':
-            if (!argument(p, 32, 255, -1, n)) return fail(5);
+            if (!argument(p, 32, 255, -1, n)) return fail(ErrorCode::illegal_function_call);
             settings.tempo = double(n);
             return true;
         case 'V':
-            if (!argument(p, 0, 100, -1, n)) return fail(5);
+            if (!argument(p, 0, 100, -1, n)) return fail(ErrorCode::illegal_function_call);
             settings.volume = int32_t(n);
             return true;
         case '<': settings.octave = std::max(settings.octave - 1, 0); return true;
         case '>': settings.octave = std::min(settings.octave + 1, 6); return true;
         default: { // a note letter
-            if (!argument(p, 0, 64, 0, n)) return fail(5);
+            if (!argument(p, 0, 64, 0, n)) return fail(ErrorCode::illegal_function_call);
             int32_t index = semitone(p.command) + settings.octave * 12 - 33 + p.accidental;
             return render_note(note_frequency(index), dotted(note_seconds(n), p.dots), comma);
         }
@@ -338,7 +338,7 @@ class MusicScanner {
         size_t offset = melody_.offset_frames;
         size_t old_frames = melody_.samples.size() / 2;
         size_t end = std::max(old_frames, offset + frames);
-        if (end > max_melody_frames) return fail(out_of_memory);
+        if (end > max_melody_frames) return fail(ErrorCode::out_of_memory);
         melody_.samples.resize(end * 2);
         if (samples) {
             int16_t* target = melody_.samples.data() + offset * 2;
@@ -411,7 +411,7 @@ RtString* music_var_ref(const void* variable, uint8_t type) {
     // The reference must name a known type whose bytes lie inside the area.
     if (address < base || address - base > 0xFFFF ||
         !variable_fits(type, uint32_t(address - base))) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return nullptr;
     }
     auto offset = uint32_t(address - base);

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 
@@ -88,7 +88,7 @@ void raw_frame(double left, double right, bool stereo) {
     int16_t frame[2] = {raw_sample(left), raw_sample(stereo ? right : left)};
     constexpr auto frame_bytes = uint32_t(sizeof frame);
     if (raw.size - raw.queued.load(std::memory_order_acquire) < frame_bytes && !grow_ring(raw)) {
-        raise_error(257);
+        raise_error(ErrorCode::critical_out_of_memory);
         return;
     }
     std::memcpy(raw.ring + raw.write, frame, frame_bytes);

@@ -5,9 +5,9 @@
 #include <numbers>
 #include <string>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 #include "runtime/strings/rtstring.h"
@@ -53,7 +53,7 @@ Target resolve(int32_t handle, uint8_t needed) {
         const SoundRecord& r = record(i);
         if (!r.closed && (r.capabilities & needed) == needed) return {Target::record, i};
     }
-    raise_error(5);
+    raise_error(ErrorCode::illegal_function_call);
     return {Target::none, -1};
 }
 
@@ -196,7 +196,7 @@ int32_t open_stream(const std::string& path, uint8_t capabilities) {
     SoundStream& s = sound.stream;
     Mixer& m = mixer();
     if (s.loaded && !s.closed) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     if (s.loaded) stream_free();
@@ -334,7 +334,7 @@ int32_t sound_open(const RtString* file_name, const RtString* capabilities,
     uint8_t bits = 0;
     if (capabilities_given &&
         !parse_capabilities(capabilities ? capabilities->view() : std::string_view(), bits)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     return open_file(file_name, bits);
@@ -356,7 +356,7 @@ void sound_loop(int32_t handle) {
     bool limited =
         t.kind == Target::stream ? sound.stream.limit_seconds > 0 : record(t.index).limit_ms > 0;
     if (limited) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     play(handle, true);
@@ -449,7 +449,7 @@ void sound_set_volume(int32_t handle, double volume) {
     Target t = resolve(handle, cap_vol);
     if (t.kind == Target::none) return;
     if (!(volume >= 0 && volume <= 1)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     int32_t level = volume_level(volume);
@@ -472,7 +472,7 @@ void sound_balance(int32_t handle, double x, double y, double z) {
     // The place is kept in single precision; beyond its range there is no place.
     auto fits = [](double v) { return std::abs(v) <= std::numeric_limits<float>::max(); };
     if (!fits(x) || !fits(y) || !fits(z)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     if (t.kind == Target::stream) {
@@ -496,7 +496,7 @@ void sound_limit(int32_t handle, double seconds) {
     Target t = resolve(handle, 0);
     if (t.kind == Target::none) return;
     if (!(seconds <= max_seconds)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     // A negative limit is no limit, as the mixer takes a negative play time.
@@ -515,7 +515,7 @@ void sound_set_position(int32_t handle, double seconds) {
     SoundStream& s = sound.stream;
     if (t.kind != Target::stream || !s.is_mp3 || s.looping ||
         !(seconds >= 0 && seconds <= max_seconds)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     stream_refresh();
@@ -562,7 +562,7 @@ void sound_play_file(const RtString* file_name, bool sync, double volume, bool v
     audio_init();
     if (error_pending()) return;
     if (volume_given && !(volume >= 0 && volume <= 1)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     bool set_volume = volume_given && volume != 1;
@@ -582,7 +582,7 @@ void sound_play_copy(int32_t handle, double volume, bool volume_given) {
     Target t = resolve(handle, uint8_t(cap_sync | (volume_given ? cap_vol : 0)));
     if (t.kind == Target::none) return;
     if (volume_given && !(volume >= 0 && volume <= 1)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     int32_t copy = sound_copy(handle);

@@ -2,8 +2,8 @@
 // index; the main thread plays the entries one after the other, each when the one before it
 // has finished, and frees each finished entry. Neither side locks: each moves only its own
 // index, and the wait mark is handed over with a compare-and-swap.
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 

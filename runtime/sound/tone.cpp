@@ -2,8 +2,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 
@@ -12,7 +13,6 @@ SoundState sound;
 namespace {
 
 constexpr int32_t startup_silence_frames = 8192;
-constexpr double ticks_per_second = 18.2;
 // No single sound is longer than this (about 6.7 hours); its byte length must fit 31 bits.
 constexpr double max_sound_frames = 0x7FFFFFFF / mixer_frame_bytes;
 constexpr double max_frequency_hz = 32767;
@@ -90,11 +90,11 @@ void sound_tone(double frequency_hz, double ticks) {
     if (error_pending()) return;
     bool frequency_ok = frequency_hz == 0 || (frequency_hz >= 37 && frequency_hz <= 32767);
     if (!frequency_ok || !(ticks >= 0 && ticks <= 65535)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     if (ticks == 0) return;
-    tone_queue(frequency_hz, ticks / ticks_per_second, true);
+    tone_queue(frequency_hz, ticks / clock_ticks_per_second, true);
 }
 
 void beep() {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
@@ -78,7 +78,7 @@ RtString* str_from_extended(long double value) {
 long double number_from_str(const RtString* s) {
     if (s == nullptr || error_pending()) return 0;
     const ParsedNumber number = parse_number(s->view());
-    if (number.overflow) raise_error(6);
+    if (number.overflow) raise_error(ErrorCode::overflow);
     return number.value;
 }
 

@@ -3,9 +3,9 @@
 #include <bit>
 #include <cmath>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 
 constinit RandomTimer random_timer;
 
@@ -20,7 +20,6 @@ void set_seed(uint32_t high16, uint32_t low_byte_source) {
     random_timer.random.rnd_seed = (high16 & 0xFFFF) * 256 + (low_byte_source & 0xFF);
 }
 
-constexpr double clock_ticks_per_second = 18.2;
 constexpr double max_frame_period_ms = 60000;
 constexpr double max_overdue_ms = 16; // a later frame restarts the cadence
 
@@ -35,7 +34,7 @@ void randomize(double seed, int32_t mode) {
         return;
     }
     if (random.ask_seed == nullptr) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     const int16_t typed = random.ask_seed();
@@ -59,7 +58,7 @@ float rnd(float x, bool given) {
 double timer_value(double accuracy, bool given) {
     if (error_pending()) return 0;
     if (given && !(accuracy > 0)) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     const double seconds = now_ms() / 1000.0;
@@ -99,7 +98,7 @@ void frame_limit(double fps) {
     if (error_pending()) return;
     const double period = 1000 / fps;
     if (!(fps > 0) || period > max_frame_period_ms) {
-        raise_error(5);
+        raise_error(ErrorCode::illegal_function_call);
         return;
     }
     // delay rather than a plain sleep: a one-frame-a-minute loop must not hold up closing.

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 
 StringState strings;
 
@@ -23,20 +23,7 @@ constexpr uint32_t descriptor_word_size = 4;
 constexpr size_t variable_block_initial_size = size_t{1} << 20;
 constexpr uint32_t return_stack_initial_capacity = 16384;
 
-// Critical errors: which structure ran out.
-constexpr int32_t return_stack_exhausted = 256;
-constexpr int32_t variable_storage_exhausted = 504;
-constexpr int32_t descriptors_exhausted = 508;
-constexpr int32_t conventional_list_exhausted = 509;
-constexpr int32_t main_list_exhausted = 510;
-constexpr int32_t temporary_list_exhausted = 511;
-constexpr int32_t main_area_exhausted = 512;
-constexpr int32_t conventional_area_full = 513;
-constexpr int32_t descriptor_word_no_room = 514;
-
-constexpr int32_t illegal_function_call = 5;
-
-[[noreturn]] void out_of_memory(int32_t code) {
+[[noreturn]] void out_of_memory(ErrorCode code) {
     raise_error(code);
     std::abort(); // raise_error ends the process for critical numbers
 }
@@ -50,13 +37,13 @@ template <class T> bool resize_array(T*& array, size_t count) {
     return true;
 }
 
-template <class T> T* allocate_array(size_t count, int32_t code) {
+template <class T> T* allocate_array(size_t count, ErrorCode code) {
     T* array = nullptr;
     if (!resize_array(array, count)) out_of_memory(code);
     return array;
 }
 
-void block_list_add(BlockList& list, void* block, int32_t code) {
+void block_list_add(BlockList& list, void* block, ErrorCode code) {
     if (block == nullptr || !resize_array(list.blocks, size_t{list.count} + 1)) {
         std::free(block);
         out_of_memory(code);
@@ -73,7 +60,7 @@ void block_list_free(BlockList& list) {
 
 void descriptor_block_new() {
     auto* block = static_cast<RtString*>(std::calloc(descriptor_block_size, sizeof(RtString)));
-    block_list_add(strings.descriptors.blocks, block, descriptors_exhausted);
+    block_list_add(strings.descriptors.blocks, block, ErrorCode::descriptors_full);
     strings.descriptors.block = block;
     strings.descriptors.block_used = 0;
 }
@@ -93,7 +80,7 @@ void descriptor_block_new() {
     auto& pool = strings.descriptors;
     if (pool.free_count == pool.free_capacity) {
         if (!resize_array(pool.free_stack, size_t{pool.free_capacity} * 2))
-            out_of_memory(descriptors_exhausted);
+            out_of_memory(ErrorCode::descriptors_full);
         pool.free_capacity *= 2;
     }
     pool.free_stack[pool.free_count++] = s;
@@ -119,7 +106,7 @@ bool is_reusable(const RtString* s) {
     return s->is_temporary && is_tracked(s) && !s->in_conventional_memory;
 }
 
-void list_double(StringList& list, int32_t code) {
+void list_double(StringList& list, ErrorCode code) {
     uint32_t capacity = list.capacity * 2;
     if (list.capacity > UINT32_MAX / 2 - 1 || !resize_array(list.slots, size_t{capacity} + 1))
         out_of_memory(code);
@@ -138,7 +125,8 @@ void list_make_room(StringArea& area) {
     }
     list.count = kept;
     if (kept >= list.capacity / 2)
-        list_double(list, is_main(area) ? main_list_exhausted : conventional_list_exhausted);
+        list_double(list,
+                    is_main(area) ? ErrorCode::main_list_full : ErrorCode::conventional_list_full);
 }
 
 [[gnu::always_inline]] inline void list_append(StringArea& area, RtString* s) {
@@ -152,7 +140,7 @@ void list_make_room(StringArea& area) {
     StringList& list = strings.temporaries;
     if (list.count > list.capacity) {
         uint32_t old_entries = list.capacity + 1;
-        list_double(list, temporary_list_exhausted);
+        list_double(list, ErrorCode::temporary_list_full);
         std::fill(list.slots + old_entries, list.slots + list.capacity + 1, nullptr);
     }
     s->temp_index = list.count;
@@ -198,7 +186,7 @@ void string_area_compact(size_t needed) {
 
     size_t size = 2 * area.limit + needed;
     auto* grown = static_cast<char*>(std::malloc(size));
-    if (grown == nullptr) out_of_memory(main_area_exhausted);
+    if (grown == nullptr) out_of_memory(ErrorCode::main_area_full);
     std::memcpy(grown, area.base, area.used);
     for (uint32_t i = 0; i < area.list.count; ++i) {
         RtString* s = area.list.slots[i];
@@ -222,7 +210,7 @@ void conventional_area_compact() {
         return;
     }
     conventional_area_compact();
-    if (area.used + bytes > area.limit) out_of_memory(conventional_area_full);
+    if (area.used + bytes > area.limit) out_of_memory(ErrorCode::conventional_area_full);
 }
 
 // Creation
@@ -250,7 +238,7 @@ RtString* conventional_string_new(uint32_t length, bool temporary) {
     // so that a word never fails while compaction could have freed the bytes for it.
     size_t word = temporary ? 0 : descriptor_word_size;
     if (area.used + length + word > area.limit) conventional_area_compact();
-    if (area.used + length > area.limit) out_of_memory(conventional_area_full);
+    if (area.used + length > area.limit) out_of_memory(ErrorCode::conventional_area_full);
 
     RtString* s = area_place(area, length, length);
     s->in_conventional_memory = 1;
@@ -258,7 +246,8 @@ RtString* conventional_string_new(uint32_t length, bool temporary) {
         temporary_enter(s);
         return s;
     }
-    if (area.limit - area.used < descriptor_word_size) out_of_memory(descriptor_word_no_room);
+    if (area.limit - area.used < descriptor_word_size)
+        out_of_memory(ErrorCode::descriptor_word_no_room);
     area.limit -= descriptor_word_size;
     s->descriptor_word_offset = static_cast<uint32_t>(area.limit);
     s->descriptor_word = reinterpret_cast<uint8_t*>(area.base + area.limit);
@@ -422,7 +411,7 @@ void strings_release() {
     strings = StringState{};
 }
 
-StringList list_new(int32_t code) {
+StringList list_new(ErrorCode code) {
     StringList list{};
     list.capacity = list_initial_capacity;
     list.slots = allocate_array<RtString*>(size_t{list_initial_capacity} + 1, code);
@@ -437,33 +426,33 @@ void strings_init() {
     descriptor_block_new();
     strings.descriptors.free_capacity = free_stack_initial_capacity;
     strings.descriptors.free_stack =
-        allocate_array<RtString*>(free_stack_initial_capacity, descriptors_exhausted);
+        allocate_array<RtString*>(free_stack_initial_capacity, ErrorCode::descriptors_full);
 
-    strings.main.base = allocate_array<char>(main_area_initial_size, main_area_exhausted);
+    strings.main.base = allocate_array<char>(main_area_initial_size, ErrorCode::main_area_full);
     strings.main.limit = main_area_initial_size;
-    strings.main.list = list_new(main_list_exhausted);
+    strings.main.list = list_new(ErrorCode::main_list_full);
 
     std::memset(conventional.bytes + conventional_string_area, 0, conventional_area_size);
     strings.conventional.base =
         reinterpret_cast<char*>(conventional.bytes) + conventional_string_area;
     strings.conventional.used = conventional_first_text;
     strings.conventional.limit = conventional_initial_top;
-    strings.conventional.list = list_new(conventional_list_exhausted);
+    strings.conventional.list = list_new(ErrorCode::conventional_list_full);
 
-    strings.temporaries = list_new(temporary_list_exhausted);
+    strings.temporaries = list_new(ErrorCode::temporary_list_full);
     std::fill_n(strings.temporaries.slots, list_initial_capacity + 1, nullptr);
     strings.temporaries.count = 1;
 
     auto& variables = strings.variables;
     variables.block = static_cast<uint8_t*>(std::malloc(variable_block_initial_size));
-    block_list_add(variables.blocks, variables.block, variable_storage_exhausted);
+    block_list_add(variables.blocks, variables.block, ErrorCode::variable_storage_full);
     variables.block_size = variable_block_initial_size;
     variables.cursor = variables.block;
     variables.end = variables.block + variable_block_initial_size;
 
     strings.return_stack.capacity = return_stack_initial_capacity;
     strings.return_stack.points =
-        allocate_array<uint32_t>(return_stack_initial_capacity, return_stack_exhausted);
+        allocate_array<uint32_t>(return_stack_initial_capacity, ErrorCode::out_of_stack_space);
 
     strings.null_string = conventional_string_new(0, false);
     strings.space_string = conventional_string_new(1, false);
@@ -572,7 +561,7 @@ RtString* str_concat(RtString* a, RtString* b) {
     if (b->length == 0) return a;
     if (a->length == 0) return b;
     uint64_t length = uint64_t{a->length} + b->length;
-    if (length > UINT32_MAX) out_of_memory(main_area_exhausted);
+    if (length > UINT32_MAX) out_of_memory(ErrorCode::main_area_full);
     RtString* result = main_string_new(static_cast<uint32_t>(length), true);
     // Read a and b only now: making the result may have compacted the area under them.
     std::memcpy(result->text, a->text, a->length);
@@ -653,7 +642,7 @@ RtString* str_lcase(RtString* s) {
 RtString* str_chr(int32_t code) {
     if (error_pending()) return nullptr;
     if (code < 0 || code > 255) {
-        raise_error(illegal_function_call);
+        raise_error(ErrorCode::illegal_function_call);
         return main_string_new(0, true);
     }
     RtString* s = main_string_new(1, true);
@@ -703,7 +692,7 @@ int32_t str_asc(const RtString* s, int32_t position, bool position_given) {
     if (s == nullptr || error_pending()) return 0;
     int64_t at = position_given ? position : 1;
     if (at < 1 || at > s->length) {
-        raise_error(illegal_function_call);
+        raise_error(ErrorCode::illegal_function_call);
         return 0;
     }
     return static_cast<uint8_t>(s->text[at - 1]);
@@ -756,17 +745,18 @@ void* var_alloc(size_t size) {
     auto& variables = strings.variables;
     // Whole alignment units keep every value that program code stores here aligned.
     constexpr size_t unit = alignof(std::max_align_t);
-    if (size > SIZE_MAX - unit) out_of_memory(variable_storage_exhausted);
+    if (size > SIZE_MAX - unit) out_of_memory(ErrorCode::variable_storage_full);
     size = (size + unit - 1) / unit * unit;
     if (size < static_cast<size_t>(variables.end - variables.cursor)) {
         uint8_t* at = variables.cursor;
         variables.cursor += size;
         return at;
     }
-    if (variables.block_size > (SIZE_MAX - size) / 2) out_of_memory(variable_storage_exhausted);
+    if (variables.block_size > (SIZE_MAX - size) / 2)
+        out_of_memory(ErrorCode::variable_storage_full);
     size_t block_size = 2 * variables.block_size + size;
     auto* block = static_cast<uint8_t*>(std::malloc(block_size));
-    block_list_add(variables.blocks, block, variable_storage_exhausted);
+    block_list_add(variables.blocks, block, ErrorCode::variable_storage_full);
     variables.block = block;
     variables.block_size = block_size;
     variables.cursor = block + size;
@@ -800,8 +790,8 @@ uint32_t return_stack_pop() {
 void return_stack_grow() {
     auto& stack = strings.return_stack;
     // The capacity is a signed count for program code: it must stay positive when doubled.
-    if (stack.capacity > INT32_MAX / 2) out_of_memory(return_stack_exhausted);
+    if (stack.capacity > INT32_MAX / 2) out_of_memory(ErrorCode::out_of_stack_space);
     uint32_t capacity = stack.capacity * 2;
-    if (!resize_array(stack.points, capacity)) out_of_memory(return_stack_exhausted);
+    if (!resize_array(stack.points, capacity)) out_of_memory(ErrorCode::out_of_stack_space);
     stack.capacity = capacity;
 }

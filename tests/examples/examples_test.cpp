@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/mixer.h"
 #include "screen_reader.h"
 #include "x_session.h"

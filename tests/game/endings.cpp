@@ -1,7 +1,7 @@
 #include "endings.h"
 
 #include "player.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/host_state.h"
 #include "scripts.h"
 
 namespace {

@@ -13,15 +13,13 @@
 #include "game/game.h"
 #include "runtime/host/display.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/input/key_buffer.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "support/host_harness.h"
 
 namespace {
-
-constexpr uint32_t key_buffer_head = 0x41A;
-constexpr uint32_t key_buffer_tail = 0x41C;
 
 using Clock = std::chrono::steady_clock;
 
@@ -96,7 +94,7 @@ std::string read_display_page() {
 int32_t refresh_and_read() {
     int32_t result = display_refresh();
     uint64_t wanted = snapshot.requested.load();
-    if (wanted != snapshot.served.load() && display.display_pause.load() == 0) {
+    if (wanted != snapshot.served.load() && refresh.display_pause.load() == 0) {
         std::string text = read_display_page();
         {
             std::lock_guard<std::mutex> guard(snapshot.lock);
@@ -154,8 +152,8 @@ SDL_Keycode base_key(char c, bool& shifted) {
 
 void wait_until_taken(uint8_t tail_before) {
     auto start = Clock::now();
-    while (mem_load8(key_buffer_tail) == tail_before ||
-           mem_load8(key_buffer_head) != mem_load8(key_buffer_tail)) {
+    while (mem_load8(key_buffer_tail_address) == tail_before ||
+           mem_load8(key_buffer_head_address) != mem_load8(key_buffer_tail_address)) {
         if (seconds_since(start) > 20) fail("the program did not take the key");
         sleep_ms(2);
     }
@@ -224,7 +222,7 @@ void expect_not_shown(std::string_view text) {
 }
 
 void press(char key, bool wait_taken) {
-    uint8_t tail_before = mem_load8(key_buffer_tail);
+    uint8_t tail_before = mem_load8(key_buffer_tail_address);
     bool shifted;
     SDL_Keycode sym = base_key(key, shifted);
     char text[2] = {key, 0};
@@ -235,7 +233,7 @@ void press(char key, bool wait_taken) {
 }
 
 void press_enter() {
-    uint8_t tail_before = mem_load8(key_buffer_tail);
+    uint8_t tail_before = mem_load8(key_buffer_tail_address);
     push_key(SDLK_RETURN, KMOD_NONE, nullptr);
     wait_until_taken(tail_before);
 }

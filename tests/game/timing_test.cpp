@@ -8,7 +8,7 @@
 #include <string>
 
 #include "player.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/host_state.h"
 #include "scripts.h"
 
 using testing::ExitedWithCode;

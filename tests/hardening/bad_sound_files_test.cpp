@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/sound.h"
 #include "runtime/strings/rtstring.h"
 #include "support/host_harness.h"

@@ -10,14 +10,15 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/key_read.h"
 #include "runtime/input/line_editor.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/wav.h"
+#include "runtime/statement.h"
 #include "runtime/strings/random_timer.h"
 #include "runtime/strings/rtstring.h"
 #include "support/host_harness.h"
@@ -28,11 +29,6 @@ namespace {
 
 // Set by the program just before it starts to wait.
 std::atomic<bool> waiting;
-
-void statement_end(int32_t line) {
-    temp_release(0, 0);
-    if (host.event_pending.load()) check_event(line);
-}
 
 // Runs `program` in the real host; once it waits (and a little longer, so that it is deep in
 // its wait), `prepare` runs and the window is closed. Still alive half a second later, the

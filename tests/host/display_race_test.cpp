@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "runtime/host/display.h"
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"
 #include "runtime/screen/screen_mode.h"
@@ -37,6 +37,7 @@ void scribble(ImageRecord& page, uint32_t round) {
 TEST(DisplayRace, RefreshRunsWhileTheProgramWritesAndRebuilds) {
     errors = {};
     screen_startup();
+    display_startup();
     host.threads_running.store(1);
     host.autodisplay.store(1);
     std::atomic<bool> done{false};

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "runtime/host/display.h"
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"
@@ -31,6 +31,7 @@ class Display : public testing::Test {
     void SetUp() override {
         errors = {};
         screen_startup();
+        display_startup();
     }
 
     static ImageRecord& page() { return *screen.display_page.load(); }
@@ -42,7 +43,7 @@ class Display : public testing::Test {
 
     // One Alt+Enter, served by a refresh; the full-screen state it leads to.
     static int32_t alt_enter() {
-        display.alt_enter_count.store(1);
+        refresh.alt_enter_count.store(1);
         render(both_off);
         return display.fullscreen_state.load();
     }
@@ -314,15 +315,15 @@ TEST_F(Display, FullScreenStatesCycleWithAltEnter) {
     display.fullscreen_modes = {{720, 400}, {800, 600}, {1024, 768}, {320, 240}};
     fill_mixed_cells();
     render(both_off);
-    display.alt_enter_count.store(1);
+    refresh.alt_enter_count.store(1);
     EXPECT_TRUE(render(both_off));
     EXPECT_EQ(display.fullscreen_state.load(), 1);
     expect_window(720, 400);
     EXPECT_EQ(display.place_x, 40);
     EXPECT_EQ(pixel(0, 0), 0u);
-    EXPECT_EQ(display.alt_enter_count.load(), 0);
+    EXPECT_EQ(refresh.alt_enter_count.load(), 0);
 
-    display.alt_enter_count.store(1);
+    refresh.alt_enter_count.store(1);
     render(both_off);
     EXPECT_EQ(display.fullscreen_state.load(), 2);
     expect_window(800, 600);
@@ -336,7 +337,7 @@ TEST_F(Display, FullScreenStatesCycleWithAltEnter) {
                                   ? standard_colours[cell_attribute(first) & 15] & rgb
                                   : bg);
 
-    display.alt_enter_count.store(1);
+    refresh.alt_enter_count.store(1);
     render(both_off);
     EXPECT_EQ(display.fullscreen_state.load(), 0);
     expect_window(640, 400);
@@ -368,16 +369,16 @@ TEST_F(Display, SmallPagesAreDoubledInFullScreen) {
 TEST_F(Display, FullScreenNeedsASuitableMode) {
     display.fullscreen_modes = {{600, 800}, {320, 200}};
     render(both_off);
-    display.alt_enter_count.store(1);
+    refresh.alt_enter_count.store(1);
     render(both_off);
     EXPECT_EQ(display.fullscreen_state.load(), 0);
-    EXPECT_EQ(display.alt_enter_count.load(), 0);
+    EXPECT_EQ(refresh.alt_enter_count.load(), 0);
     expect_window(640, 400);
 
     // A 4:3 mode equal to the closest one gives no second state: a request for it (or a
     // second Alt+Enter) returns to a window.
     display.fullscreen_modes = {{640, 480}};
-    display.alt_enter_count.store(1);
+    refresh.alt_enter_count.store(1);
     render(both_off);
     EXPECT_EQ(display.fullscreen_state.load(), 1);
     display.fullscreen_request.store(2);
@@ -447,13 +448,13 @@ TEST(FullscreenChoice, LeastWasteAndTheLaterModeOnTies) {
 }
 
 TEST_F(Display, PausedRefreshAcknowledgesAndDrawsNothing) {
-    display.display_pause.store(1);
+    refresh.display_pause.store(1);
     uint32_t counter = display.frame_counter;
     EXPECT_FALSE(display_render(0));
-    EXPECT_EQ(display.display_pause.load(), 2);
+    EXPECT_EQ(refresh.display_pause.load(), 2);
     EXPECT_EQ(display.frame_counter, counter + 1);
     EXPECT_TRUE(display.window_pixels.empty());
-    display.display_pause.store(0);
+    refresh.display_pause.store(0);
     EXPECT_TRUE(display_render(0));
 }
 

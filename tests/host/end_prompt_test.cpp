@@ -4,8 +4,8 @@
 #include <atomic>
 #include <string>
 
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/screen_mode.h"

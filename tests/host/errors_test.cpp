@@ -6,11 +6,12 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/host/dialog.h"
 #include "runtime/host/display.h"
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
+#include "runtime/kernel/dialog.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/statement.h"
 #include "support/host_harness.h"
 
 using testing::ExitedWithCode;
@@ -48,7 +49,7 @@ DialogAnswer never_answer(const char*, const char*, DialogButtons) {
 // One statement of a program: the operation, then the check when something is pending.
 void statement(int line, void (*operation)()) {
     operation();
-    if (host.event_pending.load()) check_event(line);
+    statement_check(line);
 }
 
 // Polls `condition` for up to ten seconds.

@@ -5,10 +5,11 @@
 
 #include <cstring>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
+#include "runtime/input/key_buffer.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/mixer.h"
 #include "runtime/sound/sound.h"
 #include "support/host_harness.h"
@@ -44,7 +45,9 @@ TEST(ProgramEnd, KeysTypedBeforeThePromptDoNotEndIt) {
     // A key typed ahead is discarded; the program only ends through the window's close.
     EXPECT_EXIT(run_host(
                     [](int) {
-                        while (mem_load8(0x41A) == mem_load8(0x41C)) sleep_ms(1);
+                        while (mem_load8(key_buffer_head_address) ==
+                               mem_load8(key_buffer_tail_address))
+                            sleep_ms(1);
                         end_program();
                     },
                     null_platform(),

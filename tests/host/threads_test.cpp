@@ -5,12 +5,12 @@
 
 #include <atomic>
 
-#include "runtime/host/dialog.h"
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
-#include "runtime/host/traps.h"
+#include "runtime/kernel/dialog.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/traps.h"
 #include "support/host_harness.h"
 
 using testing::ExitedWithCode;

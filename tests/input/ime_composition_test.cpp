@@ -10,12 +10,12 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/host/platform.h"
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/input_method.h"
-#include "runtime/input/key_codes.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/key_codes.h"
+#include "runtime/kernel/platform.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "runtime/host/display.h"
-#include "runtime/host/errors.h"
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/input_method.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/screen_mode.h"
 
 namespace {
@@ -25,6 +25,7 @@ class ImeOverlay : public testing::Test {
     void SetUp() override {
         errors = {};
         screen_startup();
+        display_startup();
         ImeServices services{};
         services.draw_text = draw_stripes;
         ime_install_services(services);

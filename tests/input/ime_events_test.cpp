@@ -5,12 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/host/host_state.h"
-#include "runtime/host/platform.h"
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/input_method.h"
-#include "runtime/input/key_codes.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/key_codes.h"
+#include "runtime/kernel/platform.h"
 
 namespace {
 

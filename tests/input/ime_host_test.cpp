@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/host_state.h"
 #include "support/host_harness.h"
 
 using testing::ExitedWithCode;

@@ -8,10 +8,10 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/host/host_state.h"
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/input_method.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/host_state.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 
 #include <string>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
 #include "runtime/input/key_buffer.h"
 #include "runtime/input/key_read.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {
@@ -15,8 +15,7 @@ class KeyReadTest : public testing::Test {
   protected:
     void SetUp() override {
         strings_init();
-        mem_store8(0x41A, 30);
-        mem_store8(0x41C, 30);
+        key_buffer_reset();
     }
 
     static std::string read() {
@@ -49,13 +48,13 @@ TEST_F(KeyReadTest, ExtendedKeysGiveZeroAndTheScanCode) {
 }
 
 TEST_F(KeyReadTest, WrapsAfterTheLastSlot) {
-    mem_store8(0x41A, 60);
-    mem_store8(0x41C, 60);
+    mem_store8(key_buffer_head_address, 60);
+    mem_store8(key_buffer_tail_address, 60);
     key_buffer_write('x', 0x2D);
     key_buffer_write('y', 0x15);
-    EXPECT_EQ(mem_load8(0x41C), 32);
+    EXPECT_EQ(mem_load8(key_buffer_tail_address), 32);
     EXPECT_EQ(read(), "x");
-    EXPECT_EQ(mem_load8(0x41A), 30);
+    EXPECT_EQ(mem_load8(key_buffer_head_address), 30);
     EXPECT_EQ(read(), "y");
 }
 
@@ -63,7 +62,7 @@ TEST_F(KeyReadTest, ReadsNothingWhileAnErrorIsPending) {
     key_buffer_write('a', 0x1E);
     raise_error(5);
     EXPECT_EQ(read(), "");
-    EXPECT_EQ(mem_load8(0x41A), 30);
+    EXPECT_EQ(mem_load8(key_buffer_head_address), 30);
     errors.error_number = 0;
     EXPECT_EQ(read(), "a");
 }

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "runtime/host/keys_sdl.h"
-#include "runtime/host/platform.h"
-#include "runtime/input/key_codes.h"
+#include "runtime/kernel/key_codes.h"
+#include "runtime/kernel/platform.h"
 
 namespace {
 

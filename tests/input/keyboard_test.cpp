@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "runtime/host/display.h"
-#include "runtime/host/host_state.h"
-#include "runtime/host/platform.h"
-#include "runtime/host/traps.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/key_buffer.h"
-#include "runtime/input/key_codes.h"
 #include "runtime/input/key_table.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/key_codes.h"
+#include "runtime/kernel/platform.h"
+#include "runtime/kernel/traps.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/text_output.h"
 #include "runtime/strings/rtstring.h"
@@ -29,8 +29,7 @@ using Pair = std::pair<int, int>; // (character, scan code) as the key buffer ho
 class KeyboardTest : public testing::Test {
   protected:
     void SetUp() override {
-        mem_store8(0x41A, 30);
-        mem_store8(0x41C, 30);
+        key_buffer_reset();
         hits();
         scan_codes();
     }
@@ -257,11 +256,11 @@ TEST_F(KeyboardTest, BreakEndsTheProgramOrReachesTheExitTrap) {
 }
 
 TEST_F(KeyboardTest, AltEnterReachesNeitherBuffer) {
-    int32_t before = display.alt_enter_count.load();
+    int32_t before = refresh.alt_enter_count.load();
     down(sym_lalt);
     tap(sym_return, "\r");
     up(sym_lalt);
-    EXPECT_EQ(display.alt_enter_count.load(), before + 1);
+    EXPECT_EQ(refresh.alt_enter_count.load(), before + 1);
     EXPECT_TRUE(buffer().empty());
     EXPECT_EQ(hits(), (std::vector<int32_t>{key_lalt, -key_lalt}));
     EXPECT_TRUE(scan_codes() == (std::vector<int>{56, 56 + 128}));
@@ -510,7 +509,7 @@ TEST_F(KeyboardTest, ArbitraryEventTextNeverBreaksTheBuffers) {
     }
     host.quit_requested.store(0);
     host.suspend_flags.store(0);
-    uint8_t head = mem_load8(0x41A), tail = mem_load8(0x41C);
+    uint8_t head = mem_load8(key_buffer_head_address), tail = mem_load8(key_buffer_tail_address);
     EXPECT_TRUE(head >= 30 && head <= 60 && head % 2 == 0);
     EXPECT_TRUE(tail >= 30 && tail <= 60 && tail % 2 == 0);
 }

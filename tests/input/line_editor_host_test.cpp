@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/line_editor.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/text_output.h"
 #include "runtime/strings/random_timer.h"

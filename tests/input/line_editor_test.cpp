@@ -6,10 +6,10 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
 #include "runtime/input/key_buffer.h"
 #include "runtime/input/line_editor.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/screen_mode.h"
 #include "runtime/screen/text_output.h"
@@ -29,8 +29,7 @@ class LineEditor : public testing::Test {
         screen_startup();
         host.autodisplay.store(1);
         host.stop_all.store(0);
-        mem_store8(0x41A, 30);
-        mem_store8(0x41C, 30);
+        key_buffer_reset();
     }
     void TearDown() override {
         if (active) input_end(editor);

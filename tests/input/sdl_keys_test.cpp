@@ -8,13 +8,13 @@
 #include <string>
 
 #include "runtime/host/display.h"
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
 #include "runtime/host/program_end.h"
 #include "runtime/input/key_buffer.h"
 #include "runtime/input/key_read.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/strings/rtstring.h"
 #include "support/host_harness.h"
 
@@ -56,7 +56,8 @@ void type(SDL_Keycode key, const char* text = "") {
 // Program side: waits (at most two seconds) until the key buffer holds `count` keys.
 void await_keys(int count) {
     for (int waited = 0; waited < 2000; waited += 2) {
-        int held = (mem_load8(0x41C) - mem_load8(0x41A) + 32) % 32 / 2;
+        int held =
+            (mem_load8(key_buffer_tail_address) - mem_load8(key_buffer_head_address) + 32) % 32 / 2;
         if (held >= count) return;
         sleep_ms(2);
     }
@@ -91,7 +92,9 @@ TEST(TypedKeys, CapsLockMakesCapitals) {
                     [](int) {
                         await_keys(1);
                         require((mem_load8(0x417) & 0x40) != 0, "Caps Lock flag on");
-                        require(mem_load8(0x400 + mem_load8(0x41A) + 1) == 0x1E, "scan code");
+                        require(mem_load8(key_buffer_slots_base +
+                                          mem_load8(key_buffer_head_address) + 1) == 0x1E,
+                                "scan code");
                         require(read_key() == "A", "capital A");
                         finish();
                     },
@@ -107,7 +110,9 @@ TEST(TypedKeys, CtrlLetterGivesItsControlCode) {
     EXPECT_EXIT(run_host(
                     [](int) {
                         await_keys(1);
-                        require(mem_load8(0x400 + mem_load8(0x41A) + 1) == 0x1E, "scan code");
+                        require(mem_load8(key_buffer_slots_base +
+                                          mem_load8(key_buffer_head_address) + 1) == 0x1E,
+                                "scan code");
                         require(read_key() == "\x01", "Ctrl+A is 1");
                         sleep_ms(100);
                         require(key_hits() == "100306 97 -97 -100306 ", "the letter was hit");
@@ -231,9 +236,9 @@ TEST(TypedKeys, CtrlPauseIsBreak) {
 TEST(TypedKeys, AltEnterReachesNeitherBuffer) {
     EXPECT_EXIT(run_host(
                     [](int) {
-                        for (int i = 0; i < 1000 && display.alt_enter_count.load() == 0; ++i)
+                        for (int i = 0; i < 1000 && refresh.alt_enter_count.load() == 0; ++i)
                             sleep_ms(2);
-                        require(display.alt_enter_count.load() == 1, "counted");
+                        require(refresh.alt_enter_count.load() == 1, "counted");
                         sleep_ms(100);
                         require(key_buffer_empty(), "not in the key buffer");
                         require(key_hits() == "100307 -100307 ", "not in the key-hit queue");

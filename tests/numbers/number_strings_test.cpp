@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <random>
 #include <string>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/strings/rtstring.h"
 
 namespace {

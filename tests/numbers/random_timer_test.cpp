@@ -6,8 +6,8 @@
 #include <cmath>
 #include <set>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 
 namespace {
 

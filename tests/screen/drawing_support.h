@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/drawing.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/points.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/fonts.h"
 #include "tools/rom_font_scan.h"
 

@@ -1,7 +1,7 @@
 // Colour tables, default palettes, PALETTE and PALETTE USING, and the colour functions.
 #include <gtest/gtest.h>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"
 #include "runtime/screen/screen_mode.h"

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "runtime/host/display.h"
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"
@@ -16,6 +16,7 @@ class ScreenModes : public testing::Test {
     void SetUp() override {
         errors = {};
         screen_startup();
+        display_startup();
         host.auto_rows_extend.store(1);
     }
     static void mode(int32_t m) { screen_mode(m, 0, 0, 0, 0, 1); }
@@ -297,9 +298,9 @@ TEST_F(ScreenModes, ProgramImageAsTheScreen) {
 }
 
 TEST_F(ScreenModes, ModeChangesInvalidateThePicture) {
-    display.frame_valid.store(1);
+    refresh.frame_valid.store(1);
     screen_mode(0, 0, 1, 1, 0, 12);
-    EXPECT_EQ(display.frame_valid.load(), 1) << "a page change keeps what is shown";
+    EXPECT_EQ(refresh.frame_valid.load(), 1) << "a page change keeps what is shown";
     mode(13);
-    EXPECT_EQ(display.frame_valid.load(), 0);
+    EXPECT_EQ(refresh.frame_valid.load(), 0);
 }

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
-#include "runtime/host/traps.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/traps.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
 #include "runtime/screen/palettes.h"

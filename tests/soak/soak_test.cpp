@@ -18,8 +18,8 @@
 
 #include "endings.h"
 #include "player.h"
-#include "runtime/host/host_state.h"
-#include "runtime/host/traps.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/traps.h"
 #include "runtime/screen/images.h"
 #include "runtime/strings/rtstring.h"
 #include "scripts.h"

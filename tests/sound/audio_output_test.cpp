@@ -7,11 +7,12 @@
 #include <filesystem>
 #include <numbers>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/wav.h"
+#include "runtime/statement.h"
 #include "sound_support.h"
 #include "support/host_harness.h"
 
@@ -46,10 +47,6 @@ double frequency_of(const SampleBuffer& samples, const Segment& s) {
     return zero_crossing_hz(left_channel(samples, s.start_frame, s.frames));
 }
 
-void statement_end() {
-    if (host.event_pending.load()) check_event(0);
-}
-
 // Writes the seconds the program waited where the parent can read them.
 void report_wait(uint32_t start_ms) {
     std::fprintf(stderr, "waited %.3f\n", (ticks_ms() - start_ms) / 1000.0);
@@ -79,7 +76,7 @@ TEST_F(AudioOutput, AForegroundMelodyKeepsTheProgramWaitingUntilItHasFinished) {
                     uint32_t start = ticks_ms();
                     RtString melody = text_of("T120L8O4CDEC"); // four eighths: one second
                     play_music(&melody);
-                    statement_end();
+                    statement_check(0);
                     report_wait(start);
                 }),
                 ExitedWithCode(0), "waited (1\\.[3-6])");
@@ -99,7 +96,7 @@ TEST_F(AudioOutput, ABackgroundMelodyReturnsAtOnceAndStillPlays) {
                     uint32_t start = ticks_ms();
                     RtString melody = text_of("MBT120L8O4CDEC");
                     play_music(&melody);
-                    statement_end();
+                    statement_check(0);
                     report_wait(start);
                     delay(1600);
                 }),

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <thread>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 

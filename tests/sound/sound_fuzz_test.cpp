@@ -12,7 +12,7 @@
 #include <random>
 #include <string>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 #include "runtime/sound/wav.h"

@@ -4,11 +4,12 @@
 
 #include <cstdio>
 
-#include "runtime/host/errors.h"
 #include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
+#include "runtime/statement.h"
 #include "sound_support.h"
 #include "support/host_harness.h"
 
@@ -23,11 +24,6 @@ std::vector<MixerEvent> plays() {
     for (const MixerEvent& e : null_mixer_events())
         if (e.call == MixerCall::channel_play) found.push_back(e);
     return found;
-}
-
-// A statement boundary of the program: where it waits for sound and pauses.
-void statement_end() {
-    if (host.event_pending.load()) check_event(0);
 }
 
 double seconds_since(uint32_t start_ms) {
@@ -70,11 +66,11 @@ TEST(SoundQueue, TheToneStatementHoldsTheProgramUntilItsToneStarts) {
                     [](int) {
                         uint32_t start = ticks_ms();
                         sound_tone(440, 18.2); // one second
-                        statement_end();
+                        statement_check(0);
                         double first = seconds_since(start);
                         start = ticks_ms();
                         sound_tone(880, 1);
-                        statement_end();
+                        statement_check(0);
                         double second = seconds_since(start);
                         report("first", first);
                         report("second", second);
@@ -93,7 +89,7 @@ TEST(SoundQueue, AForegroundMelodyHoldsTheProgramUntilItHasPlayed) {
                         uint32_t start = ticks_ms();
                         RtString melody = text_of("T120L4CDEF"); // two seconds
                         play_music(&melody);
-                        statement_end();
+                        statement_check(0);
                         double waited = seconds_since(start);
                         report("waited", waited);
                         require(waited >= startup_silence_seconds + 1.9 && waited < 2.6,
@@ -109,7 +105,7 @@ TEST(SoundQueue, ABackgroundMelodyLetsTheProgramGoOn) {
                         uint32_t start = ticks_ms();
                         RtString melody = text_of("MBT120L4CDEF");
                         play_music(&melody);
-                        statement_end();
+                        statement_check(0);
                         double waited = seconds_since(start);
                         report("waited", waited);
                         require(waited < 0.1, "not held");
@@ -129,7 +125,7 @@ TEST(SoundQueue, StopAllDropsWhatIsQueuedAndReleasesAWaitAmongIt) {
                         delay(500); // the first tone plays now
                         sound_stop_all();
                         uint32_t start = ticks_ms();
-                        statement_end();
+                        statement_check(0);
                         require(seconds_since(start) < 0.1, "the wait ended with the queue");
                         size_t played = plays().size();
                         tone_queue(880, 0.1, false);

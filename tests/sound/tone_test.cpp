@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 #include "sound_support.h"

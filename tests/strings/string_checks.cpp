@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/host/dialog.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/dialog.h"
+#include "runtime/kernel/host_state.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "runtime/host/errors.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/strings/rtstring.h"
 #include "string_checks.h"
 

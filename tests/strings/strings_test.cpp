@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/host/errors.h"
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
 #include "runtime/strings/rtstring.h"
 #include "string_checks.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/host_state.h"
 
 void run_host(ProgramEntry entry, Platform& platform, std::function<void()> driver) {
     if (driver) {

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "runtime/host/host.h"
-#include "runtime/host/platform.h"
+#include "runtime/kernel/platform.h"
 
 // Starts the host on `platform` with `entry` as the program; `driver`, when given, runs on a
 // thread of its own once the host's threads are running (to push events, for example).

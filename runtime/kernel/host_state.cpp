@@ -1,4 +1,4 @@
-#include "runtime/host/host_state.h"
+#include "runtime/kernel/host_state.h"
 
 #include <chrono>
 #include <ctime>

@@ -1,7 +1,7 @@
-#include "runtime/host/traps.h"
+#include "runtime/kernel/traps.h"
 
-#include "runtime/host/host_state.h"
-#include "runtime/input/key_codes.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/key_codes.h"
 
 TrapTables traps;
 

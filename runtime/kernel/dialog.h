@@ -6,7 +6,7 @@
 // Operations: dialog_ask, dialog_set_handler, dialog_open
 #pragma once
 
-#include "runtime/host/platform.h"
+#include "runtime/kernel/platform.h"
 
 // Answers dialogs instead of the platform; tests use it. The handler runs on the dialog
 // thread and may block. Null restores the platform's dialogs.

@@ -55,6 +55,9 @@ void host_time_init(); // waits for the wall clock's next second
 uint32_t ticks_ms();   // monotonic milliseconds since the process began
 uint32_t now_ms();     // milliseconds since local midnight, wrapping at 86,400,000
 
+// The clock of the tick count in conventional memory, of the timer value and of tone lengths.
+inline constexpr double clock_ticks_per_second = 18.2;
+
 void sleep_ms(uint32_t milliseconds);
 void yield_thread(); // gives up the rest of the time slice (a zero-length sleep)
 

@@ -1,4 +1,4 @@
-#include "runtime/host/dialog.h"
+#include "runtime/kernel/dialog.h"
 
 #include <atomic>
 #include <cstdio>
@@ -6,9 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "runtime/host/host.h"
-#include "runtime/host/host_state.h"
-#include "runtime/host/program_end.h"
+#include "runtime/kernel/host_state.h"
+#include "runtime/kernel/kernel.h"
 
 namespace {
 

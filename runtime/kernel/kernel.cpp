@@ -1,0 +1,69 @@
+#include "runtime/kernel/kernel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/kernel/errors.h"
+#include "runtime/kernel/host_state.h"
+
+HostKernel kernel;
+HostHooks host_hooks;
+
+namespace {
+
+constexpr double max_delay_seconds = 2147483.647;
+
+// The running thread polls stop_all at this interval while it sleeps.
+constexpr uint32_t sleep_slice_ms = 10;
+
+} // namespace
+
+Platform& host_platform() {
+    // The core used without a host (tests of single modules) has no window.
+    return kernel.platform ? *kernel.platform : null_platform();
+}
+
+void host_exit(int code) {
+    // The window system belongs to the main thread: elsewhere the program thread hands the
+    // code over and parks, and the main loop's shutdown sequence ends the process with it.
+    if (kernel.platform && std::this_thread::get_id() != kernel.main_thread) {
+        kernel.exit_code.store(code);
+        host.quit_requested.store(1);
+        stop_program_thread();
+    }
+    // A full-screen video mode must not outlive the process.
+    if (kernel.platform) kernel.platform->shutdown();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
+}
+
+void delay(uint32_t milliseconds) {
+    if (milliseconds == 0) {
+        yield_thread();
+        return;
+    }
+    uint32_t start = ticks_ms();
+    for (;;) {
+        uint32_t elapsed = ticks_ms() - start;
+        if (elapsed >= milliseconds || host.stop_all.load()) return;
+        sleep_ms(std::min(milliseconds - elapsed, sleep_slice_ms));
+    }
+}
+
+void delay_seconds(double seconds) {
+    if (error_pending()) return;
+    if (!(seconds >= 0 && seconds <= max_delay_seconds)) {
+        raise_error(ErrorCode::illegal_function_call);
+        return;
+    }
+    delay(static_cast<uint32_t>(std::trunc(seconds * 1000)));
+}
+
+void stop_program_thread() {
+    host.parked_bits.fetch_or(1);
+    while (!host.stop_all.load()) sleep_ms(16);
+    throw ProgramThreadExit{};
+}

@@ -1,0 +1,60 @@
+// The host kernel: what every module of the runtime may use of the host - the platform in
+// use, the hook table through which modules serve the main loop, the interruptible sleep, the
+// process exit and the parking of the program thread.
+//
+// Operations: host_platform, host_exit, delay, delay_seconds, stop_program_thread, host_hooks
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "runtime/kernel/platform.h"
+
+struct HostKernel {
+    Platform* platform; // set once at start-up, before any thread but the main one runs
+    std::thread::id main_thread;
+    std::atomic<int32_t> exit_code; // what the process ends with after the shutdown sequence
+};
+extern HostKernel kernel;
+
+// The host's platform; the null one while no host runs.
+Platform& host_platform();
+
+// The duties other modules perform inside the main loop. Each module fills its own entries
+// when it is attached at start-up; an empty entry is skipped.
+struct HostHooks {
+    void (*startup)();                      // module tables, palettes, fonts, screen mode 0
+    void (*serve_sound_queue)();            // every iteration
+    void (*printer_flush)();                // every iteration
+    int32_t (*display_refresh)();           // odd iterations while autodisplay is on
+    void (*input_method)();                 // even iterations, before the events
+    void (*sync_lock_keys)();               // even iterations, before the events
+    void (*handle_event)(const HostEvent&); // every key and text event
+    void (*music_time_limit)();             // even iterations, after the events
+    void (*shutdown)();                     // before the process exits
+    void (*error_dialog_closed)();          // program thread, when it goes on after a dialog
+
+    // The input-method hook: sees every event but quit before handle_event and answers
+    // true for those it consumed, which handle_event then does not see.
+    bool (*intercept_event)(const HostEvent&);
+};
+extern HostHooks host_hooks;
+
+// Ends the process with `code`, after shutting the window system down and flushing the
+// standard streams. Called on the program thread, it parks that thread and the main loop
+// ends the process through its shutdown sequence.
+[[noreturn]] void host_exit(int code);
+
+// Sleeps the calling thread; ends early once the host is stopping, so that closing the
+// window never waits for a long sleep of the program.
+void delay(uint32_t milliseconds);
+void delay_seconds(double seconds);
+
+// Parks the program thread for good: reports it in parked_bits, waits for stop_all and ends
+// the thread. Never returns.
+[[noreturn]] void stop_program_thread();
+
+// Thrown by stop_program_thread to unwind the program thread; only the thread's own entry
+// catches it.
+struct ProgramThreadExit {};
