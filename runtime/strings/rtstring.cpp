@@ -510,17 +510,12 @@ RtString* str_assign(RtString* destination, RtString* source) {
     return assign(destination, source);
 }
 
-void str_free(RtString* s) {
-    if (s == nullptr) return;
+namespace {
+
+// Freeing without the temporary slot: the field link, the string list's slot and the
+// descriptor.
+[[gnu::always_inline]] inline void string_release(RtString* s) {
     if (s->field_link != nullptr) s->field_link->string = nullptr;
-
-    if (s->temp_index != 0) {
-        StringList& temporaries = strings.temporaries;
-        temporaries.slots[s->temp_index] = vacant_slot;
-        // Slot 0 holds null, which ends the walk.
-        while (temporaries.slots[temporaries.count - 1] == vacant_slot) --temporaries.count;
-    }
-
     if (is_tracked(s)) {
         StringArea& area = area_of(s);
         StringList& list = area.list;
@@ -542,17 +537,38 @@ void str_free(RtString* s) {
     descriptor_release(s);
 }
 
+// Vacates temporary slot `slot` and lowers the count `count` (the temporary count, or the
+// caller's copy of it) over the vacant slots just below it. Slot 0 holds null, which ends the
+// walk.
+[[gnu::always_inline]] inline void temporary_slot_free(uint32_t slot, uint32_t& count) {
+    RtString** slots = strings.temporaries.slots;
+    slots[slot] = vacant_slot;
+    while (slots[count - 1] == vacant_slot) --count;
+}
+
+} // namespace
+
+void str_free(RtString* s) {
+    if (s == nullptr) return;
+    if (s->temp_index != 0) temporary_slot_free(s->temp_index, strings.temporaries.count);
+    string_release(s);
+}
+
 uint32_t temp_mark() {
     return strings.temporaries.count;
 }
 
 int32_t temp_release(uint32_t mark, int32_t value) {
-    StringList& temporaries = strings.temporaries;
     mark = std::max(mark, 1u); // slot 0 is never a temporary
-    while (temporaries.count > mark) {
-        RtString* s = temporaries.slots[--temporaries.count];
-        if (s != vacant_slot) str_free(s);
+    // The count stays in a register until the end: each string is freed as str_free frees it.
+    uint32_t count = strings.temporaries.count;
+    while (count > mark) {
+        RtString* s = strings.temporaries.slots[--count];
+        if (s == vacant_slot) continue;
+        temporary_slot_free(count, count);
+        string_release(s);
     }
+    strings.temporaries.count = count;
     return value;
 }
 
