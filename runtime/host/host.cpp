@@ -33,6 +33,7 @@ struct HostRuntime {
     bool key_repeat_on;
     uint32_t parity;
     std::atomic<std::string*> pending_title; // handed from the program thread to the window
+    int terminal_fd; // the terminal standard error was before it went to its file; 0: none
 };
 HostRuntime runtime;
 
@@ -53,13 +54,28 @@ std::string executable_path() {
 }
 
 // Standard output and error go to files beside the executable; when that folder cannot be
-// written, the inherited streams stay so that no message is lost.
-void redirect_stream(FILE* stream, int fd, const std::string& path) {
+// written, the inherited streams stay so that no message is lost. True when redirected.
+bool redirect_stream(FILE* stream, int fd, const std::string& path) {
     int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (file < 0) return;
+    if (file < 0) return false;
     std::fflush(stream);
     dup2(file, fd);
     close(file);
+    return true;
+}
+
+// What a player can do about each failed start.
+const char* startup_remedy(int code) {
+    switch (code) {
+    case exit_no_window_system:
+        return "Without a display, start a virtual X server and run it there:\n"
+               "    Xvfb :99 -screen 0 1024x768x24 -nolisten tcp &\n"
+               "    export DISPLAY=:99\n"
+               "Without a sound layer, SDL_AUDIODRIVER=dummy in its environment plays silently.\n";
+    case exit_no_audio_device:
+        return "Without a sound device, SDL_AUDIODRIVER=dummy in its environment plays silently.\n";
+    default: return "Check that the SDL2 libraries (SDL2, SDL2_mixer, SDL2_ttf) are installed.\n";
+    }
 }
 
 // The 32 x 32 window icon: a little blue screen with a prompt and a block cursor.
@@ -229,8 +245,12 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     if (!runtime.program_folder.empty() && chdir(runtime.program_folder.c_str()) != 0)
         std::perror("chdir");
     if (options.redirect_std_streams) {
+        int terminal = isatty(STDERR_FILENO) ? fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3) : -1;
         redirect_stream(stdout, STDOUT_FILENO, "stdout.txt");
-        redirect_stream(stderr, STDERR_FILENO, "stderr.txt");
+        if (redirect_stream(stderr, STDERR_FILENO, "stderr.txt") && terminal > 0)
+            runtime.terminal_fd = terminal;
+        else if (terminal > 0)
+            close(terminal);
     }
     for (char** e = environ; e && *e; ++e) ++runtime.environment_count;
 
@@ -240,12 +260,10 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     std::memcpy(runtime.command_line->text, arguments.data(), arguments.size());
 
     std::string error;
-    if (!platform.init(error)) {
-        std::fprintf(stderr, "Unable to init SDL: %s\n", error.c_str());
-        host_exit(100);
-    }
+    if (!platform.init(error))
+        startup_failure(exit_no_window_system, "Unable to init SDL: " + error);
     host_time_init();
-    if (!platform.ttf_init()) host_exit(7000);
+    if (!platform.ttf_init()) startup_failure(exit_no_font_layer, "Unable to start the font layer");
 
     attach_modules();
     runtime.fullscreen_modes = platform.fullscreen_modes();
@@ -268,6 +286,18 @@ void host_exit(int code) {
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(code);
+}
+
+void startup_failure(int code, const std::string& reason) {
+    std::fprintf(stderr, "%s\n", reason.c_str());
+    if (runtime.terminal_fd > 0) {
+        std::string folder = runtime.program_folder.empty() ? "" : runtime.program_folder + "/";
+        std::string text = reason + "\n" + startup_remedy(code) + "(Standard error is in " +
+                           folder + "stderr.txt.)\n";
+        // The process ends next: a short write is not worth a retry.
+        [[maybe_unused]] ssize_t written = write(runtime.terminal_fd, text.data(), text.size());
+    }
+    host_exit(code);
 }
 
 void delay(uint32_t milliseconds) {

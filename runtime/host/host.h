@@ -20,9 +20,13 @@ struct RuntimeOptions {
     bool redirect_std_streams;
 };
 
+// The exit codes of a failed start.
+inline constexpr int exit_no_window_system = 100; // the window or audio layer cannot start
+inline constexpr int exit_no_font_layer = 7000;
+inline constexpr int exit_no_audio_device = 10001; // on the first sound
+
 // Starts the runtime, runs `entry` on the program thread and never returns: the process
-// ends with the exit codes of the host (0 after a normal end, 100 when the window system
-// cannot start, 7000 when the font layer cannot start).
+// ends with the exit codes of the host (0 after a normal end, or one of the codes above).
 [[noreturn]] void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
                                const RuntimeOptions& options);
 
@@ -51,6 +55,10 @@ const std::vector<DisplayMode>& host_fullscreen_modes();
 
 // Ends the process at once with `code`, after flushing the standard streams.
 [[noreturn]] void host_exit(int code);
+// Ends the process with one of the start-up failure codes after writing `reason` to standard
+// error. A player who started the program from a terminal sees standard error only in its
+// file, so the terminal is told the reason too, and what to do about it.
+[[noreturn]] void startup_failure(int code, const std::string& reason);
 
 // Sleeps the calling thread; ends early once the host is stopping, so that closing the
 // window never waits for a long sleep of the program.
