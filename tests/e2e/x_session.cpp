@@ -77,7 +77,7 @@ XSession::XSession() {
         name_ = ":" + std::to_string(number);
         server_ =
             spawn({"Xvfb", name_, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}, true);
-        for (int tries = 0; tries < 100 && !display_; ++tries) {
+        for (int tries = 0; tries < 400 && !display_; ++tries) {
             sleep_for_ms(50);
             display_ = XOpenDisplay(name_.c_str());
         }
