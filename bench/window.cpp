@@ -403,6 +403,13 @@ const char* program_of(Scene scene) {
 
 // ---- Benchmarks ---------------------------------------------------------------------------
 
+// True once the program waits at `scene`; otherwise the benchmark is skipped.
+bool reached_waiting_screen(benchmark::State& state, XSession& x, Player& player, Scene scene) {
+    if (x.ready() && reach(player, scene)) return true;
+    state.SkipWithError("the program did not reach its waiting screen");
+    return false;
+}
+
 // Processor share of the program and of the X server while the program waits at `scene`, over
 // ten seconds: from the kernel's tick counts of the stat lines (cpu_percent, as `top` sees
 // it), and from the nanosecond run times of schedstat (on_cpu_percent and the threads' shares).
@@ -411,10 +418,7 @@ void BM_IdleCpuShare(benchmark::State& state, Scene scene) {
     for (auto _ : state) {
         XSession x;
         Player player(x, program_of(scene));
-        if (!x.ready() || !reach(player, scene)) {
-            state.SkipWithError("the program did not reach its waiting screen");
-            return;
-        }
+        if (!reached_waiting_screen(state, x, player, scene)) return;
         sleep_for_ms(1000); // let the last frame and any start-up work settle
         pid_t pid = player.pid();
         pid_t server = server_pid(x.display_name());
@@ -585,10 +589,7 @@ void BM_CloseToExit(benchmark::State& state, Scene scene) {
     for (auto _ : state) {
         XSession x;
         Player player(x, program_of(scene));
-        if (!x.ready() || !reach(player, scene)) {
-            state.SkipWithError("the program did not reach its waiting screen");
-            return;
-        }
+        if (!reached_waiting_screen(state, x, player, scene)) return;
         sleep_for_ms(500); // deep in its wait
         auto start = Clock::now();
         x.close_window(player.window());
@@ -600,8 +601,7 @@ void BM_CloseToExit(benchmark::State& state, Scene scene) {
         state.counters["close_ms"] = ms_between(start, Clock::now());
     }
 }
-BENCHMARK_CAPTURE(BM_CloseToExit, demo_end_prompt, Scene::demo_end_prompt)
-    ->Apply(idle_share_runs);
+BENCHMARK_CAPTURE(BM_CloseToExit, demo_end_prompt, Scene::demo_end_prompt)->Apply(idle_share_runs);
 BENCHMARK_CAPTURE(BM_CloseToExit, game_title, Scene::game_title)->Apply(idle_share_runs);
 BENCHMARK_CAPTURE(BM_CloseToExit, game_prompt, Scene::game_prompt)->Apply(idle_share_runs);
 
