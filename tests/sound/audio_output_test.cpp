@@ -85,7 +85,9 @@ TEST_F(AudioOutput, AQueuedToneIsHeardAtItsFrequencyAfterTheStartUpSilence) {
     std::vector<Segment> sounds = segments(samples, 200);
     ASSERT_EQ(sounds.size(), 1u);
     EXPECT_GE(sounds[0].start_frame, startup_silence_frames);
-    EXPECT_LT(sounds[0].start_frame, startup_silence_frames + 2 * mixer_buffer_frames + 800);
+    // Right after it, but for what a busy machine delays the main loop that serves the queue.
+    EXPECT_LT(sounds[0].start_frame,
+              startup_silence_frames + size_t(scheduling_slack_seconds * mixer_rate_hz));
     EXPECT_NEAR(sounds[0].frames / double(mixer_rate_hz), 1.0, 0.01);
     EXPECT_NEAR(frequency_of(samples, sounds[0]), 440, 1);
     for (size_t i = 0; i < samples.size(); i += 2) ASSERT_EQ(samples[i], samples[i + 1]);
