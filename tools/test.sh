@@ -8,7 +8,8 @@
 #            the real-window walks (both repeat what the headless suites check);
 #   tsan     ThreadSanitizer over the threaded suites;
 #   fuzz     every parser under libFuzzer for a bounded time.
-# Warnings are errors in every build. With --quick only the plain stage runs.
+# Warnings are errors in every build. A failed stage does not stop the later ones; the script
+# fails at the end, naming it. With --quick only the plain stage runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,13 +35,17 @@ if command -v ccache >/dev/null; then
 fi
 
 timings=()
+failed=()
 stage() { # name, command...
-  local name=$1 start=$SECONDS
+  local name=$1 start=$SECONDS verdict=passed
   shift
   echo "== $name"
-  "$@"
-  timings+=("$(printf '%-8s %4d s' "$name" $((SECONDS - start)))")
-  echo "== $name: $((SECONDS - start)) s"
+  if ! "$@"; then
+    verdict=FAILED
+    failed+=("$name")
+  fi
+  timings+=("$(printf '%-8s %4d s  %s' "$name" $((SECONDS - start)) "$verdict")")
+  echo "== $name: $((SECONDS - start)) s, $verdict"
 }
 build() { # folder, extra cmake arguments...
   local dir=$1
@@ -95,3 +100,7 @@ if ! $quick; then
   stage fuzz fuzz
 fi
 printf '%s\n' "${timings[@]}"
+if ((${#failed[@]})); then
+  echo "failed: ${failed[*]}" >&2
+  exit 1
+fi
