@@ -50,13 +50,13 @@ stage() { # name, command...
 build() { # folder, extra cmake arguments...
   local dir=$1
   shift
-  cmake -S . -B "$dir" -DRT_WERROR=ON "$@" >/dev/null
-  cmake --build "$dir" -j"$jobs"
+  cmake -S . -B "$dir" -DRT_WERROR=ON "$@" >/dev/null &&
+    cmake --build "$dir" -j"$jobs"
 }
 
 plain() {
-  build build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  ctest --test-dir build/plain -j"$test_jobs" --output-on-failure
+  build build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+    ctest --test-dir build/plain -j"$test_jobs" --output-on-failure
 }
 
 # The suites whose programs are quick to run whole; the game's, the soak's and the real-window
@@ -76,14 +76,14 @@ release() {
 }
 
 asan() {
-  build build/asan -DCMAKE_BUILD_TYPE=Debug -DRT_SANITIZE=address -DRT_BUILD_BENCH=OFF
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  build build/asan -DCMAKE_BUILD_TYPE=Debug -DRT_SANITIZE=address -DRT_BUILD_BENCH=OFF &&
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build/asan -j"$test_jobs" -LE '^(soak|e2e)$' --output-on-failure
 }
 
 tsan() {
-  build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_SANITIZE=thread -DRT_BUILD_BENCH=OFF
-  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+  build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_SANITIZE=thread -DRT_BUILD_BENCH=OFF &&
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build/tsan -j"$test_jobs" -L threaded --output-on-failure
 }
 
