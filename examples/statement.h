@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 
 #include "runtime/host/errors.h"
 #include "runtime/host/host_state.h"
+#include "runtime/host/source_line.h"
 #include "runtime/strings/rtstring.h"
 
 // The temporary count at the program's start; the first statement takes it.
@@ -17,7 +17,7 @@ inline void program_start() {
     program_mark = temp_mark();
 }
 
-inline void next(std::source_location here = std::source_location::current()) {
+inline void next(SourceLine here = SourceLine::current()) {
     temp_release(program_mark, 0);
     if (host.event_pending.load()) check_event(int32_t(here.line()));
 }

@@ -18,18 +18,18 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <source_location>
 #include <type_traits>
 
 #include "runtime/host/errors.h"
 #include "runtime/host/host_state.h"
+#include "runtime/host/source_line.h"
 #include "runtime/strings/rtstring.h"
 
 // The game's statements live in a namespace of their own, where their names (cls, color,
 // locate, screen) take precedence over the runtime operations they call.
 namespace game_program {
 
-using Here = std::source_location;
+using Here = SourceLine;
 
 struct ProgramFrame {
     uint32_t temp_mark;   // the mark temporaries are released to: the program's or a SUB's
