@@ -114,14 +114,13 @@ class Item {
   public:
     Item(const char* text) : text_(text) {}
     Item(RtString* variable) : variable_(variable) {}
-    Item(float number) : number_(number), is_number_(true) {}
+    Item(float number) : number_(number) {}
     RtString* string() const; // a temporary, or the variable itself
 
   private:
     const char* text_ = nullptr;
     RtString* variable_ = nullptr;
     float number_ = 0;
-    bool is_number_ = false;
 };
 
 using Lines = std::initializer_list<const char*>;
