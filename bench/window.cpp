@@ -1,6 +1,7 @@
 // Built programs in a real window inside a private X server: the processor share of a program
 // that waits for a key, the time from a key event to its glyph in the window, the time from
-// exec to the first frame, and the memory a running program holds.
+// exec to the first frame, the time from a closed window to the end of the process, and the
+// memory a running program holds.
 //
 // The figures are counters; the time column of these benchmarks is only how long the
 // measurement took. They measure whole processes by the wall clock: run them on a quiet
@@ -406,6 +407,13 @@ const char* program_of(Scene scene) {
 
 // ---- Benchmarks ---------------------------------------------------------------------------
 
+// True once the program waits at `scene`; otherwise the benchmark is skipped.
+bool reached_waiting_screen(benchmark::State& state, XSession& x, Player& player, Scene scene) {
+    if (x.ready() && reach(player, scene)) return true;
+    state.SkipWithError("the program did not reach its waiting screen");
+    return false;
+}
+
 // Processor share of the program and of the X server while the program waits at `scene`, over
 // ten seconds: from the kernel's tick counts of the stat lines (cpu_percent, as `top` sees
 // it), and from the nanosecond run times of schedstat (on_cpu_percent and the threads' shares).
@@ -415,10 +423,7 @@ void BM_IdleCpuShare(benchmark::State& state, Scene scene, int32_t scale) {
     for (auto _ : state) {
         XSession x(scale == 1 ? "1024x768x24" : "1920x1080x24");
         Player player(x, program_of(scene), scale);
-        if (!x.ready() || !reach(player, scene)) {
-            state.SkipWithError("the program did not reach its waiting screen");
-            return;
-        }
+        if (!reached_waiting_screen(state, x, player, scene)) return;
         sleep_for_ms(1000); // let the last frame and any start-up work settle
         pid_t pid = player.pid();
         pid_t server = server_pid(x.display_name());
@@ -593,6 +598,29 @@ BENCHMARK_CAPTURE(BM_StartToFirstFrame, demo, DEMO_PROGRAM)
 BENCHMARK_CAPTURE(BM_StartToFirstFrame, game, GAME_PROGRAM)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// From the close of the window (WM_DELETE_WINDOW, as a close button sends) to the end of the
+// process, while the program waits at `scene`. The tests only hold this to a generous
+// deadline; here it is measured.
+void BM_CloseToExit(benchmark::State& state, Scene scene) {
+    for (auto _ : state) {
+        XSession x;
+        Player player(x, program_of(scene));
+        if (!reached_waiting_screen(state, x, player, scene)) return;
+        sleep_for_ms(500); // deep in its wait
+        auto start = Clock::now();
+        x.close_window(player.window());
+        int code = 0;
+        if (!x.wait_exit(player.pid(), 10000, code) || code != 0) {
+            state.SkipWithError("the program did not end with code 0 after the close");
+            return;
+        }
+        state.counters["close_ms"] = ms_between(start, Clock::now());
+    }
+}
+BENCHMARK_CAPTURE(BM_CloseToExit, demo_end_prompt, Scene::demo_end_prompt)->Apply(idle_share_runs);
+BENCHMARK_CAPTURE(BM_CloseToExit, game_title, Scene::game_title)->Apply(idle_share_runs);
+BENCHMARK_CAPTURE(BM_CloseToExit, game_prompt, Scene::game_prompt)->Apply(idle_share_runs);
 
 // Resident memory once the program has reached `scene`: now and at its highest, and the part
 // of it that is the process's own (heap, stacks, data) and the part mapped from files (code of

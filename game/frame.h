@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <initializer_list>
-#include <source_location>
 #include <type_traits>
 
 #include "runtime/runtime.h"
@@ -27,7 +26,7 @@
 // locate, screen) take precedence over the runtime operations they call.
 namespace game_program {
 
-using Here = std::source_location;
+using Here = SourceLine;
 
 struct ProgramFrame {
     double current_label; // the label of the last labelled statement, kept for error handlers
@@ -101,14 +100,13 @@ class Item {
   public:
     Item(const char* text) : text_(text) {}
     Item(RtString* variable) : variable_(variable) {}
-    Item(float number) : number_(number), is_number_(true) {}
+    Item(float number) : number_(number) {}
     RtString* string() const; // a temporary, or the variable itself
 
   private:
     const char* text_ = nullptr;
     RtString* variable_ = nullptr;
     float number_ = 0;
-    bool is_number_ = false;
 };
 
 using Lines = std::initializer_list<const char*>;

@@ -9,10 +9,10 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 
 #include "runtime/kernel/errors.h"
 #include "runtime/kernel/host_state.h"
+#include "runtime/kernel/source_line.h"
 #include "runtime/strings/rtstring.h"
 
 struct StatementFrame {
@@ -37,6 +37,6 @@ inline bool statement_end(int32_t line) {
 }
 
 // statement_end with the caller's source line as the statement's line.
-inline bool next_statement(std::source_location here = std::source_location::current()) {
+inline bool next_statement(SourceLine here = SourceLine::current()) {
     return statement_end(int32_t(here.line()));
 }

@@ -1,29 +1,107 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test three ways: a plain build, an
-# AddressSanitizer + UndefinedBehaviorSanitizer build, and the threaded suites under
-# ThreadSanitizer.
+# Installs what is missing, then builds and tests, each stage timed:
+#   plain    a RelWithDebInfo build and every test, each in a process of its own;
+#   whole    each quick suite's program run once as a whole, shuffled, twice over, so that no
+#            test leans on what another left behind;
+#   release  a Release build (-O3) of everything, tests included;
+#   asan     AddressSanitizer + UndefinedBehaviorSanitizer over every suite but the soak and
+#            the real-window walks (both repeat what the headless suites check);
+#   tsan     ThreadSanitizer over the threaded suites;
+#   fuzz     every parser under libFuzzer for a bounded time.
+# Warnings are errors in every build. A failed stage does not stop the later ones; the script
+# fails at the end, naming it. With --quick only the plain stage runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/deps.sh
-jobs=$(nproc)
 
+quick=false
+case "${1:-}" in
+"") ;;
+--quick) quick=true ;;
+*)
+  echo "usage: $0 [--quick]" >&2
+  exit 2
+  ;;
+esac
+
+tools/deps.sh test
+jobs=$(nproc)
+# Most tests wait (for sounds to play, for a window, for a key) rather than compute, so more of
+# them run at once than there are processors.
+test_jobs=$((2 * jobs))
+# A compiler cache, when there is one, makes rebuilding unchanged files nearly free.
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+fi
+
+timings=()
+failed=()
+stage() { # name, command...
+  local name=$1 start=$SECONDS verdict=passed
+  shift
+  echo "== $name"
+  if ! "$@"; then
+    verdict=FAILED
+    failed+=("$name")
+  fi
+  timings+=("$(printf '%-8s %4d s  %s' "$name" $((SECONDS - start)) "$verdict")")
+  echo "== $name: $((SECONDS - start)) s, $verdict"
+}
 build() { # folder, extra cmake arguments...
-  local dir=$1; shift
-  cmake -S . -B "$dir" "$@" >/dev/null
-  cmake --build "$dir" -j"$jobs"
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DRT_WERROR=ON "$@" >/dev/null &&
+    cmake --build "$dir" -j"$jobs"
 }
 
-build build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ctest --test-dir build/plain -j"$jobs" --output-on-failure
-tools/outside.sh build/plain # a program built outside the tree against the installed runtime
+plain() {
+  build build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+    ctest --test-dir build/plain -j"$test_jobs" --output-on-failure &&
+    tools/outside.sh build/plain # a program built outside the tree against the installed runtime
+}
 
-build build/asan -DCMAKE_BUILD_TYPE=Debug -DRT_SANITIZE=address -DRT_BUILD_BENCH=OFF
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build/asan -j"$jobs" --output-on-failure
+# The suites whose programs are quick to run whole; the game's, the soak's and the real-window
+# suites play the game for minutes, and each of their tests runs it in a process of its own.
+whole_suites=(strings numbers screen host hardening)
+whole() {
+  local failed=0
+  for suite in "${whole_suites[@]}"; do
+    (cd build/plain/tests && "./test_$suite" --gtest_shuffle --gtest_repeat=2 --gtest_brief=1) ||
+      failed=1
+  done
+  return $failed
+}
 
-build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_SANITIZE=thread -DRT_BUILD_BENCH=OFF
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  ctest --test-dir build/tsan -j"$jobs" -L threaded --output-on-failure
+release() {
+  build build/release -DCMAKE_BUILD_TYPE=Release
+}
 
-# Every parser under libFuzzer for a bounded time (clang, AddressSanitizer + UBSan).
-tools/fuzz.sh 25
+asan() {
+  build build/asan -DCMAKE_BUILD_TYPE=Debug -DRT_SANITIZE=address -DRT_BUILD_BENCH=OFF &&
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    ctest --test-dir build/asan -j"$test_jobs" -LE '^(soak|e2e)$' --output-on-failure
+}
+
+tsan() {
+  build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_SANITIZE=thread -DRT_BUILD_BENCH=OFF &&
+    TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build/tsan -j"$test_jobs" -L threaded --output-on-failure
+}
+
+fuzz() {
+  tools/fuzz.sh 25
+}
+
+stage plain plain
+if ! $quick; then
+  stage whole whole
+  stage release release
+  stage asan asan
+  stage tsan tsan
+  stage fuzz fuzz
+fi
+printf '%s\n' "${timings[@]}"
+if ((${#failed[@]})); then
+  echo "failed: ${failed[*]}" >&2
+  exit 1
+fi

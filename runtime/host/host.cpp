@@ -46,13 +46,14 @@ std::string executable_path() {
 }
 
 // Standard output and error go to files beside the executable; when that folder cannot be
-// written, the inherited streams stay so that no message is lost.
-void redirect_stream(FILE* stream, int fd, const std::string& path) {
+// written, the inherited streams stay so that no message is lost. True when redirected.
+bool redirect_stream(FILE* stream, int fd, const std::string& path) {
     int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (file < 0) return;
+    if (file < 0) return false;
     std::fflush(stream);
     dup2(file, fd);
     close(file);
+    return true;
 }
 
 // The 32 x 32 window icon: a little blue screen with a prompt and a block cursor.
@@ -235,8 +236,14 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     if (!runtime.program_folder.empty() && chdir(runtime.program_folder.c_str()) != 0)
         std::perror("chdir");
     if (options.redirect_std_streams) {
+        int terminal = isatty(STDERR_FILENO) ? fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3) : -1;
         redirect_stream(stdout, STDOUT_FILENO, "stdout.txt");
-        redirect_stream(stderr, STDERR_FILENO, "stderr.txt");
+        if (redirect_stream(stderr, STDERR_FILENO, "stderr.txt") && terminal > 0) {
+            kernel.terminal_fd = terminal;
+            kernel.stderr_path =
+                (runtime.program_folder.empty() ? "" : runtime.program_folder + "/") + "stderr.txt";
+        } else if (terminal > 0)
+            close(terminal);
     }
     for (char** e = environ; e && *e; ++e) ++runtime.environment_count;
 
@@ -246,12 +253,10 @@ void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
     std::memcpy(runtime.command_line->text, arguments.data(), arguments.size());
 
     std::string error;
-    if (!platform.init(error)) {
-        std::fprintf(stderr, "Unable to init SDL: %s\n", error.c_str());
-        host_exit(100);
-    }
+    if (!platform.init(error))
+        startup_failure(exit_no_window_system, "Unable to init SDL: " + error);
     host_time_init();
-    if (!platform.ttf_init()) host_exit(7000);
+    if (!platform.ttf_init()) startup_failure(exit_no_font_layer, "Unable to start the font layer");
 
     attach_modules();
     runtime.fullscreen_modes = platform.fullscreen_modes();

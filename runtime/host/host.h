@@ -22,8 +22,7 @@ struct RuntimeOptions {
 };
 
 // Starts the runtime, runs `entry` on the program thread and never returns: the process
-// ends with the exit codes of the host (0 after a normal end, 100 when the window system
-// cannot start, 7000 when the font layer cannot start).
+// ends with the exit codes of the host (0 after a normal end, or one of the codes above).
 [[noreturn]] void runtime_main(int argc, char** argv, ProgramEntry entry, Platform& platform,
                                const RuntimeOptions& options);
 

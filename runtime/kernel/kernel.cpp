@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <unistd.h>
+
 #include "runtime/kernel/errors.h"
 #include "runtime/kernel/host_state.h"
 
@@ -17,6 +19,20 @@ constexpr double max_delay_seconds = 2147483.647;
 
 // The running thread polls stop_all at this interval while it sleeps.
 constexpr uint32_t sleep_slice_ms = 10;
+
+// What a player can do about each failed start.
+const char* startup_remedy(int code) {
+    switch (code) {
+    case exit_no_window_system:
+        return "Without a display, start a virtual X server and run it there:\n"
+               "    Xvfb :99 -screen 0 1024x768x24 -nolisten tcp &\n"
+               "    export DISPLAY=:99\n"
+               "Without a sound layer, SDL_AUDIODRIVER=dummy in its environment plays silently.\n";
+    case exit_no_audio_device:
+        return "Without a sound device, SDL_AUDIODRIVER=dummy in its environment plays silently.\n";
+    default: return "Check that the SDL2 libraries (SDL2, SDL2_mixer, SDL2_ttf) are installed.\n";
+    }
+}
 
 } // namespace
 
@@ -38,6 +54,17 @@ void host_exit(int code) {
     std::fflush(stdout);
     std::fflush(stderr);
     std::_Exit(code);
+}
+
+void startup_failure(int code, const std::string& reason) {
+    std::fprintf(stderr, "%s\n", reason.c_str());
+    if (kernel.terminal_fd > 0) {
+        std::string text = reason + "\n" + startup_remedy(code) + "(Standard error is in " +
+                           kernel.stderr_path + ".)\n";
+        // The process ends next: a short write is not worth a retry.
+        [[maybe_unused]] ssize_t written = write(kernel.terminal_fd, text.data(), text.size());
+    }
+    host_exit(code);
 }
 
 void delay(uint32_t milliseconds) {

@@ -2,11 +2,13 @@
 // use, the hook table through which modules serve the main loop, the interruptible sleep, the
 // process exit and the parking of the program thread.
 //
-// Operations: host_platform, host_exit, delay, delay_seconds, stop_program_thread, host_hooks
+// Operations: host_platform, host_exit, startup_failure, delay, delay_seconds, stop_program_thread,
+// host_hooks
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 
 #include "runtime/kernel/platform.h"
@@ -15,6 +17,8 @@ struct HostKernel {
     Platform* platform; // set once at start-up, before any thread but the main one runs
     std::thread::id main_thread;
     std::atomic<int32_t> exit_code; // what the process ends with after the shutdown sequence
+    int terminal_fd;         // the terminal standard error was before it went to its file; 0: none
+    std::string stderr_path; // that file, for the terminal's message
 };
 extern HostKernel kernel;
 
@@ -45,6 +49,16 @@ extern HostHooks host_hooks;
 // standard streams. Called on the program thread, it parks that thread and the main loop
 // ends the process through its shutdown sequence.
 [[noreturn]] void host_exit(int code);
+
+// The exit codes of a failed start.
+inline constexpr int exit_no_window_system = 100; // the window or audio layer cannot start
+inline constexpr int exit_no_font_layer = 7000;
+inline constexpr int exit_no_audio_device = 10001; // on the first sound
+
+// Ends the process with one of the start-up failure codes after writing `reason` to standard
+// error. A player who started the program from a terminal sees standard error only in its
+// file, so the terminal is told the reason too, and what to do about it.
+[[noreturn]] void startup_failure(int code, const std::string& reason);
 
 // Sleeps the calling thread; ends early once the host is stopping, so that closing the
 // window never waits for a long sleep of the program.

@@ -25,7 +25,7 @@
 struct RtString;
 
 // Opens the audio device on first use and queues 0.37 s of start-up silence; when the device
-// cannot be opened the process ends with code 10001.
+// cannot be opened the process ends with exit_no_audio_device.
 void audio_init();
 // Chooses the platform's mixer and fills the main loop's sound duties (start-up).
 void sound_attach();

@@ -31,7 +31,7 @@ Mixer& mixer() {
 
 void audio_init() {
     if (sound.device.ready) return;
-    if (!mixer().open()) host_exit(10001);
+    if (!mixer().open()) startup_failure(exit_no_audio_device, "Unable to open the audio device");
     sound.device.ready = true;
     int32_t silence = sound_from_samples(SampleBuffer(2 * startup_silence_frames, 0));
     if (silence != 0) queue_append(silence, false);

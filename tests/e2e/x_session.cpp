@@ -72,11 +72,14 @@ XSession::XSession(const std::string& screen) {
     XSetErrorHandler(ignore_x_errors);
     // A display number of our own: the first whose lock file does not exist.
     for (int number = 140; number < 200; ++number) {
-        std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
+        // Named, not a temporary after a literal: GCC 12 at -O3 warns falsely (-Wrestrict)
+        // about "..." + std::to_string(...).
+        const std::string number_text = std::to_string(number);
+        std::string lock = "/tmp/.X" + number_text + "-lock";
         if (access(lock.c_str(), F_OK) == 0) continue;
-        name_ = ":" + std::to_string(number);
+        name_ = ":" + number_text;
         server_ = spawn({"Xvfb", name_, "-screen", "0", screen, "-nolisten", "tcp"}, {}, true);
-        for (int tries = 0; tries < 100 && !display_; ++tries) {
+        for (int tries = 0; tries < 400 && !display_; ++tries) {
             sleep_for_ms(50);
             display_ = XOpenDisplay(name_.c_str());
         }

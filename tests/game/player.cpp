@@ -180,7 +180,7 @@ std::string screen_text() {
     uint64_t wanted = snapshot.requested.fetch_add(1) + 1;
     auto start = Clock::now();
     while (snapshot.served.load() < wanted) {
-        if (seconds_since(start) > 5) return "(the display is not being refreshed)\n";
+        if (seconds_since(start) > 20) return "(the display is not being refreshed)\n";
         sleep_ms(2);
     }
     std::lock_guard<std::mutex> guard(snapshot.lock);

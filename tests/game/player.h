@@ -43,7 +43,7 @@ void continue_on(std::string_view prompt = "Press a key to continue....");
 // Waits for the end statement's prompt and presses keys until the process ends.
 [[noreturn]] void finish_game();
 // Closes the window, and fails should the process not end within `seconds`.
-[[noreturn]] void close_window(double seconds = 5);
+[[noreturn]] void close_window(double seconds = 20);
 
 // Fails with `what` and the screen.
 [[noreturn]] void fail(const std::string& what);

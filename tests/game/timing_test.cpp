@@ -39,7 +39,9 @@ double wav_seconds(const char* path) {
     return double(data_size) / byte_rate;
 }
 
-// Through the transporter to the shoot-out's prompt, each wait cut short by one key.
+// Through the transporter to the shoot-out, each wait cut short by one key, until the game
+// has taken the key that starts the draw. A key pressed next is in the buffer as the draw
+// begins, however late a busy machine lets the draw look at it.
 void to_the_shoot_out() {
     skip_opening();
     type_line("push wall");
@@ -51,7 +53,6 @@ void to_the_shoot_out() {
     type_line("put record on turntable and turn it on");
     see("Who will shoot first?  Press a key to shoot and to");
     press('x');
-    unsee("Who will shoot first?");
 }
 
 } // namespace
@@ -71,9 +72,9 @@ TEST(Timing, WithoutAKeyTheVillainShootsAfterOneSecond) {
     EXPECT_EXIT(play_game(real_speed,
                           [] {
                               to_the_shoot_out();
-                              auto cleared = Clock::now();
+                              auto drawing = Clock::now();
                               see("BLAM!  You're dead.  He shot first.");
-                              if (seconds_since(cleared) < 0.9)
+                              if (seconds_since(drawing) < 0.9)
                                   fail("the villain shot before the second was up");
                               // The loss waits for one more key before the end prompt.
                               sleep_ms(200);

@@ -17,12 +17,15 @@ class ImeFont : public testing::Test {
   protected:
     void SetUp() override {
         if (!std::ifstream(font_file)) GTEST_SKIP() << "no " << font_file;
-        ASSERT_EQ(TTF_Init(), 0);
+        // Started once and kept, as the runtime keeps it: the font the services hold would
+        // not survive a restart of the font layer.
+        if (!TTF_WasInit()) {
+            ASSERT_EQ(TTF_Init(), 0);
+        }
         input_method_sdl_install();
         ASSERT_TRUE(ime_services().open_font(font_file, ime_font_size_pt)) << SDL_GetError();
         std::fill(&strip.pixels[0][0], &strip.pixels[0][0] + sizeof strip.pixels / 4, unset);
     }
-    void TearDown() override { TTF_Quit(); }
 
     static constexpr const char* font_file = ime_font_files[1];
     static constexpr uint32_t unset = 0x123456;

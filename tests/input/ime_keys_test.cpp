@@ -45,7 +45,23 @@ bool type(char16_t c) {
 
 class WindowHookKeys : public testing::Test {
   protected:
-    void SetUp() override { ASSERT_EQ(InputMethod_Init(), 0); }
+    void SetUp() override {
+        suspend_flags_ = host.suspend_flags.load();
+        quit_requested_ = host.quit_requested.load();
+        ASSERT_EQ(InputMethod_Init(), 0);
+    }
+    // The library, the hook's dead key, the key buffer and the host's flags as they were.
+    void TearDown() override {
+        InputMethod_Quit();
+        ime_bridge.keys = {};
+        keys_hit();
+        host.suspend_flags.store(suspend_flags_);
+        host.quit_requested.store(quit_requested_);
+    }
+
+  private:
+    decltype(host.suspend_flags.load()) suspend_flags_;
+    decltype(host.quit_requested.load()) quit_requested_;
 };
 
 constexpr char16_t grave = u'`', acute = u'\u00B4';
@@ -190,4 +206,5 @@ TEST(WindowHookInactive, PassesEverythingOn) {
     EXPECT_FALSE(type(u'a'));
     EXPECT_FALSE(send(ImeMessageKind::key_down, vk_media_stop));
     EXPECT_TRUE(keys_hit().empty());
+    InputMethod_Quit();
 }

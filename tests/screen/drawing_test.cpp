@@ -73,7 +73,10 @@ TEST_F(Drawing, StyleBitsRunFromBit15AndKeepTheirPhaseWhenClipped) {
     // aims from its new start, so its minor coordinate may round one pixel differently.)
     const std::pair<float, float> lines[][2] = {
         {{0, 20}, {200, 20}}, {{0, 0}, {250, 130}}, {{300, 190}, {10, 60}}, {{120, 0}, {180, 199}}};
-    for (const auto& [from, to] : lines) {
+    for (const auto& line : lines) {
+        // Named, not bound: clang 14 cannot capture a structured binding in a lambda.
+        const auto& from = line[0];
+        const auto& to = line[1];
         const bool x_major = std::abs(to.first - from.first) > std::abs(to.second - from.second);
         auto steps = [&](bool in_view) {
             clear();

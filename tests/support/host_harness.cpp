@@ -32,6 +32,14 @@ void require(bool condition, const char* what, int code) {
     std::_Exit(code);
 }
 
+void wait_until(const std::function<bool()>& condition, const char* what) {
+    uint32_t start = ticks_ms();
+    while (!condition()) {
+        require(ticks_ms() - start < generous_deadline_ms, what);
+        sleep_ms(1);
+    }
+}
+
 void push_sdl_quit() {
     SDL_Event event{};
     event.type = SDL_QUIT;

@@ -48,6 +48,16 @@ class ReportingPlatform final : public Platform {
     static Platform& base() { return null_platform(); }
 };
 
+// A test decides by what happened, not by the clock. It waits for a condition this long
+// before it calls the wait a failure: enough for a loaded machine and a sanitizer build.
+inline constexpr uint32_t generous_deadline_ms = 20000;
+// Where a test bounds a time it measured from above (a wait that must end early), it adds
+// this much: a busy machine may hold any thread that long. Tight figures are benchmarks.
+inline constexpr double scheduling_slack_seconds = 2;
+
+// Polls `condition` until it holds; ends the child (see require) after generous_deadline_ms.
+void wait_until(const std::function<bool()>& condition, const char* what);
+
 // Events for the headless platform: a key that types `c`, and the window's close.
 HostEvent typed_key(char c);
 HostEvent quit_event();
