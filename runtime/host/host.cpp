@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +46,14 @@ constexpr double max_delay_seconds = 2147483.647;
 
 // The running thread polls stop_all at this interval while it sleeps.
 constexpr uint32_t sleep_slice_ms = 10;
+
+// The main loop's period: the tick count and the retrace flags advance once per iteration, and
+// a changing page is shown every second iteration.
+constexpr auto iteration_period = std::chrono::milliseconds(16);
+// After a drain that brought keys, the longest the loop waits for the program to take them
+// and wait for the next before it shows what they did; a program that is busy elsewhere is
+// shown at the usual refresh.
+constexpr auto echo_wait = std::chrono::milliseconds(8);
 
 std::string executable_path() {
     char buffer[4096];
@@ -119,8 +129,9 @@ void set_key_repeat(bool on) {
 [[noreturn]] void shutdown_sequence() {
     host.stop_all.store(1);
     host.event_pending.store(1);
+    host_wake();
     if (runtime.program_thread.joinable()) runtime.program_thread.join();
-    while (host.parked_bits.load() != 3) sleep_ms(16);
+    host_wait([] { return host.parked_bits.load() == 3; });
     if (runtime.timer_thread.joinable()) runtime.timer_thread.join();
     if (host_hooks.shutdown) host_hooks.shutdown();
     runtime.platform->shutdown();
@@ -142,7 +153,19 @@ bool drain_events() {
     return true;
 }
 
+bool refresh_wanted() {
+    return host.autodisplay.load() != 0 && host_hooks.display_refresh;
+}
+
+// Shows what the keys of the last drain did as soon as the program has dealt with them.
+void refresh_after_keys() {
+    if (!refresh_wanted() || !host_hooks.keys_handled) return;
+    if (host_wait_until(host_hooks.keys_handled, HostClock::now() + echo_wait))
+        host_hooks.display_refresh();
+}
+
 [[noreturn]] void main_loop() {
+    auto next_iteration = HostClock::now();
     for (;;) {
         if (host.hold_request.load() == 1) {
             host.hold_request.store(2);
@@ -161,10 +184,12 @@ bool drain_events() {
             set_key_repeat(false);
             shell_iteration = true;
         } else {
-            sleep_ms(15);
+            // One wait per period, kept to the period whatever the iteration's work took; only
+            // the program's end cuts it short.
+            next_iteration = std::max(next_iteration + iteration_period, HostClock::now());
+            host_wait_until([] { return host.quit_requested.load() != 0; }, next_iteration);
             host.retrace_flags[0].store(1);
             host.retrace_flags[1].store(1);
-            sleep_ms(1);
             if (host.quit_requested.load()) {
                 host.hold_request.store(2);
                 shutdown_sequence();
@@ -175,16 +200,18 @@ bool drain_events() {
         }
 
         apply_pending_title();
-        if ((runtime.parity == 1 || shell_iteration) && host.autodisplay.load() != 0 &&
-            host_hooks.display_refresh)
+        if ((runtime.parity == 1 || shell_iteration) && refresh_wanted())
             host_hooks.display_refresh();
         host.retrace_flags[0].store(0);
-        if (host.shell_state.load() != 0 || runtime.parity == 1) continue;
+        if (host.shell_state.load() != 0) continue;
 
+        // Events are read every iteration, so that a key waits at most one period.
         set_key_repeat(runtime.platform->has_focus());
         if (host_hooks.input_method) host_hooks.input_method();
         if (host_hooks.sync_lock_keys) host_hooks.sync_lock_keys();
+        uint8_t tail = mem_load8(key_buffer_tail_address);
         if (!drain_events()) shutdown_sequence();
+        if (mem_load8(key_buffer_tail_address) != tail) refresh_after_keys();
         if (host_hooks.music_time_limit) host_hooks.music_time_limit();
     }
 }

@@ -1,5 +1,6 @@
 #include "runtime/host/program_end.h"
 
+#include "runtime/host/errors.h"
 #include "runtime/host/host_state.h"
 #include "runtime/input/key_read.h"
 #include "runtime/screen/images.h"
@@ -27,9 +28,10 @@ void end_program() {
     uint32_t mark = temp_mark();
     while (read_key_released(mark)) sleep_ms(0);
     host.autodisplay.store(1);
-    IdleBackoff idle{};
+    // No key can be read while an error is pending: then only the host's stop ends the prompt.
+    if (error_pending()) host_wait([] { return host.stop_all.load() != 0; });
     for (;;) {
-        idle.pause();
+        key_wait(KeyWaitEnds::key_or_stop);
         if (host.stop_all.load()) stop_program_thread();
         if (read_key_released(mark)) break;
     }
@@ -39,6 +41,7 @@ void end_program() {
 
 void stop_program_thread() {
     host.parked_bits.fetch_or(1);
-    while (!host.stop_all.load()) sleep_ms(16);
+    host_wake(); // the main loop waits for quit_requested, the shutdown for parked_bits
+    host_wait([] { return host.stop_all.load() != 0; });
     throw ProgramThreadExit{};
 }

@@ -12,6 +12,7 @@
 #include "runtime/input/ime_state.h"
 #include "runtime/input/key_buffer.h"
 #include "runtime/input/key_codes.h"
+#include "runtime/input/key_read.h"
 #include "runtime/input/key_table.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/strings/rtstring.h"
@@ -229,7 +230,7 @@ bool claim_by_trap(int32_t code, const KeyInfo& key) {
     } else {
         trap->pending.store(1);
     }
-    host.event_pending.store(1);
+    host_post_event();
     swallow(code);
     return true;
 }
@@ -308,7 +309,7 @@ void press_effects(int32_t code, const PressState& before) {
     if (code == key_pause || (ctrl && code == key_num_lock)) {
         // The program holds at its next statement check until the next key.
         host.suspend_flags.fetch_or(1);
-        host.event_pending.store(1);
+        host_post_event();
         return swallow(code);
     }
     if (host.suspend_flags.load() & 1) {
@@ -604,6 +605,7 @@ void keyboard_sync_locks() {
 void keyboard_attach() {
     host_hooks.handle_event = keyboard_event;
     host_hooks.sync_lock_keys = keyboard_sync_locks;
+    host_hooks.keys_handled = key_waiting;
 
     // The keys already down and the locks already on when the program starts. Each keeps
     // its symbol, so that its key-up releases it.
