@@ -34,6 +34,7 @@ struct HostRuntime {
     std::vector<DisplayMode> fullscreen_modes;
     bool key_repeat_on;
     uint32_t parity;
+    uint32_t iteration;
     std::atomic<std::string*> pending_title; // handed from the program thread to the window
 };
 HostRuntime runtime;
@@ -44,9 +45,6 @@ constexpr uint32_t key_buffer_tail_address = 0x41C;
 constexpr uint32_t key_buffer_start_offset = 30;
 constexpr double max_delay_seconds = 2147483.647;
 
-// The running thread polls stop_all at this interval while it sleeps.
-constexpr uint32_t sleep_slice_ms = 10;
-
 // The main loop's period: the tick count and the retrace flags advance once per iteration, and
 // a changing page is shown every second iteration.
 constexpr auto iteration_period = std::chrono::milliseconds(16);
@@ -54,6 +52,7 @@ constexpr auto iteration_period = std::chrono::milliseconds(16);
 // and wait for the next before it shows what they did; a program that is busy elsewhere is
 // shown at the usual refresh.
 constexpr auto echo_wait = std::chrono::milliseconds(8);
+constexpr uint32_t full_drain_iterations = 8;
 
 std::string executable_path() {
     char buffer[4096];
@@ -184,10 +183,9 @@ void refresh_after_keys() {
             set_key_repeat(false);
             shell_iteration = true;
         } else {
-            // One wait per period, kept to the period whatever the iteration's work took; only
-            // the program's end cuts it short.
+            // One sleep per period, kept to the period whatever the iteration's work took.
             next_iteration = std::max(next_iteration + iteration_period, HostClock::now());
-            host_wait_until([] { return host.quit_requested.load() != 0; }, next_iteration);
+            std::this_thread::sleep_until(next_iteration);
             host.retrace_flags[0].store(1);
             host.retrace_flags[1].store(1);
             if (host.quit_requested.load()) {
@@ -205,7 +203,11 @@ void refresh_after_keys() {
         host.retrace_flags[0].store(0);
         if (host.shell_state.load() != 0) continue;
 
-        // Events are read every iteration, so that a key waits at most one period.
+        // Events are read whenever the window system has sent something, so that a key
+        // waits at most one period, and in full every few iterations for what the window
+        // system's library makes up itself (a termination signal becomes a quit event).
+        if (++runtime.iteration % full_drain_iterations != 0 && !runtime.platform->events_waiting())
+            continue;
         set_key_repeat(runtime.platform->has_focus());
         if (host_hooks.input_method) host_hooks.input_method();
         if (host_hooks.sync_lock_keys) host_hooks.sync_lock_keys();
@@ -302,12 +304,8 @@ void delay(uint32_t milliseconds) {
         yield_thread();
         return;
     }
-    uint32_t start = ticks_ms();
-    for (;;) {
-        uint32_t elapsed = ticks_ms() - start;
-        if (elapsed >= milliseconds || host.stop_all.load()) return;
-        sleep_ms(std::min(milliseconds - elapsed, sleep_slice_ms));
-    }
+    host_wait_until([] { return host.stop_all.load() != 0; },
+                    HostClock::now() + std::chrono::milliseconds(milliseconds));
 }
 
 void delay_seconds(double seconds) {

@@ -77,10 +77,6 @@ class Mixer {
     // The audio lock: while it is held the audio thread runs no callback.
     virtual void lock_audio() = 0;
     virtual void unlock_audio() = 0;
-
-    // Pauses the device when nothing plays (no channel, no music, no hook), so that it stops
-    // mixing silence; starting or resuming any sound resumes it. Main thread, every iteration.
-    virtual void pause_when_silent() = 0;
 };
 
 Mixer& sdl_mixer();  // in the full runtime library

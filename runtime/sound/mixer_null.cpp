@@ -216,7 +216,6 @@ class NullMixer final : public Mixer {
     }
     void lock_audio() override { mutex_.lock(); }
     void unlock_audio() override { mutex_.unlock(); }
-    void pause_when_silent() override {} // no device thread mixes here
 
     std::vector<MixerEvent> events() {
         Lock lock(mutex_);

@@ -2,8 +2,6 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include <atomic>
-
 #include "runtime/sound/mixer.h"
 #include "runtime/sound/wav.h"
 
@@ -52,7 +50,6 @@ class SdlMixer final : public Mixer {
         Mix_HookMusic(nullptr, nullptr);
         Mix_CloseAudio();
         device_ = 0;
-        paused_.store(false);
     }
 
     MixerChunk* chunk_from_samples(SampleBuffer&& samples) override {
@@ -81,17 +78,12 @@ class SdlMixer final : public Mixer {
     void chunk_free(MixerChunk* chunk) override { delete chunk; }
 
     bool channel_play(int32_t channel, MixerChunk* chunk, bool loop, int32_t limit_ms) override {
-        bool playing = Mix_PlayChannelTimed(channel, static_cast<SdlChunk*>(chunk)->chunk,
-                                            loop ? -1 : 0, limit_ms) >= 0;
-        resume_device();
-        return playing;
+        return Mix_PlayChannelTimed(channel, static_cast<SdlChunk*>(chunk)->chunk, loop ? -1 : 0,
+                                    limit_ms) >= 0;
     }
     void channel_halt(int32_t channel) override { Mix_HaltChannel(channel); }
     void channel_pause(int32_t channel) override { Mix_Pause(channel); }
-    void channel_resume(int32_t channel) override {
-        Mix_Resume(channel);
-        resume_device();
-    }
+    void channel_resume(int32_t channel) override { Mix_Resume(channel); }
     bool channel_playing(int32_t channel) override { return Mix_Playing(channel) != 0; }
     void channel_volume(int32_t channel, int32_t level) override { Mix_Volume(channel, level); }
     void channel_position(int32_t channel, int16_t angle, uint8_t distance) override {
@@ -111,16 +103,11 @@ class SdlMixer final : public Mixer {
         return Mix_GetMusicType(static_cast<const SdlMusic*>(music)->music) == MUS_MP3;
     }
     bool music_play(MixerMusic* music, bool loop) override {
-        bool playing = Mix_PlayMusic(static_cast<SdlMusic*>(music)->music, loop ? -1 : 1) == 0;
-        resume_device();
-        return playing;
+        return Mix_PlayMusic(static_cast<SdlMusic*>(music)->music, loop ? -1 : 1) == 0;
     }
     void music_halt() override { Mix_HaltMusic(); }
     void music_pause() override { Mix_PauseMusic(); }
-    void music_resume() override {
-        Mix_ResumeMusic();
-        resume_device();
-    }
+    void music_resume() override { Mix_ResumeMusic(); }
     bool music_playing() override { return Mix_PlayingMusic() != 0; }
     void music_volume(int32_t level) override { Mix_VolumeMusic(level); }
     void music_rewind() override { Mix_RewindMusic(); }
@@ -131,30 +118,12 @@ class SdlMixer final : public Mixer {
         stream_callback = callback;
         Mix_HookMusic(callback ? run_stream_callback : nullptr, nullptr);
         unlock_audio();
-        if (callback) resume_device();
     }
     void lock_audio() override { SDL_LockAudioDevice(device_); }
     void unlock_audio() override { SDL_UnlockAudioDevice(device_); }
 
-    // The look and the pause happen under the audio lock, which every start of a sound takes
-    // too: a sound started meanwhile is either seen playing here or resumes the device after.
-    void pause_when_silent() override {
-        if (device_ == 0 || paused_.load()) return;
-        lock_audio();
-        if (Mix_Playing(-1) == 0 && Mix_PlayingMusic() == 0 && !stream_callback) {
-            SDL_PauseAudioDevice(device_, 1);
-            paused_.store(true);
-        }
-        unlock_audio();
-    }
-
   private:
-    void resume_device() {
-        if (paused_.exchange(false)) SDL_PauseAudioDevice(device_, 0);
-    }
-
-    SDL_AudioDeviceID device_ = 0;    // set while the device is open
-    std::atomic<bool> paused_{false}; // by pause_when_silent, until a sound starts
+    SDL_AudioDeviceID device_ = 0; // set while the device is open
 };
 
 } // namespace

@@ -83,9 +83,7 @@ bool queue_append(int32_t handle, bool wait) {
     return true;
 }
 
-namespace {
-
-void play_next_entry() {
+void serve_sound_queue() {
     SoundQueue& q = sound.queue;
     int32_t flush = q.flush_to.exchange(-1);
     if (flush >= 0) drop_entries(flush);
@@ -101,13 +99,6 @@ void play_next_entry() {
     reach_slot(slot);
     if (q.slots[slot] >= 0) record_play(q.slots[slot], false);
     q.read_index.store(next_slot(slot), std::memory_order_release);
-}
-
-} // namespace
-
-void serve_sound_queue() {
-    play_next_entry();
-    mixer().pause_when_silent();
 }
 
 void music_time_limit() {
