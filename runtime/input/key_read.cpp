@@ -10,6 +10,10 @@ using namespace std::chrono_literals;
 
 // A program that spends less than this between two reads that found no key is only polling.
 constexpr auto polling_gap = 4us;
+// A program that spends this long between two reads has done something else: its polling
+// starts afresh. Shorter gaps beyond polling_gap are the processor serving something else
+// for a moment, which must not restart a long wait's count.
+constexpr auto working_gap = 1ms;
 // Reads that only poll go on at full speed this long, so that a loop that polls a bounded
 // number of times is never slowed; after it, each empty read waits up to idle_wait for a key.
 constexpr auto idle_after = 100ms;
@@ -27,9 +31,9 @@ KeyReads reads;
 // for a while.
 void yield_before_read() {
     auto now = HostClock::now();
-    bool polling = now - reads.last_empty_read < polling_gap;
-    if (!polling) reads.polling_since = now;
-    if (polling && now - reads.polling_since >= idle_after)
+    auto gap = now - reads.last_empty_read;
+    if (gap >= working_gap) reads.polling_since = now;
+    if (gap < polling_gap && now - reads.polling_since >= idle_after)
         key_wait(KeyWaitEnds::or_event, now + idle_wait);
     else
         yield_thread();
