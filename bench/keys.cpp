@@ -160,18 +160,13 @@ void BM_WorkingLoopWithYield(benchmark::State& state) {
     }
 }
 // By the wall clock: a loop that waits costs little processor time, and the run's length is
-// what a program sees.
+// what a program sees. A loop with less than 4 µs of work between reads counts as polling and
+// waits for a key after 100 ms, which no fixed count of passes measures fairly: it is left out.
 BENCHMARK(BM_WorkingLoopWithKeyRead)
-    ->Arg(2)
     ->Arg(5)
     ->Arg(100)
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_WorkingLoopWithYield)
-    ->Arg(2)
-    ->Arg(5)
-    ->Arg(100)
-    ->UseRealTime()
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WorkingLoopWithYield)->Arg(5)->Arg(100)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 } // namespace
