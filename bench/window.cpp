@@ -11,12 +11,14 @@
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <random>
@@ -401,8 +403,21 @@ bool reach(Player& player, Scene scene) {
     return false;
 }
 
+// The programs measured: the ones built beside the benchmark, or others named by
+// BENCH_DEMO_PROGRAM and BENCH_GAME_PROGRAM (an older build, measured in the same run).
+const char* program_path(const char* variable, const char* built) {
+    const char* other = std::getenv(variable);
+    return other && *other ? other : built;
+}
+const char* demo_program() {
+    return program_path("BENCH_DEMO_PROGRAM", DEMO_PROGRAM);
+}
+const char* game_program() {
+    return program_path("BENCH_GAME_PROGRAM", GAME_PROGRAM);
+}
+
 const char* program_of(Scene scene) {
-    return scene == Scene::demo_end_prompt ? DEMO_PROGRAM : GAME_PROGRAM;
+    return scene == Scene::demo_end_prompt ? demo_program() : game_program();
 }
 
 // ---- Benchmarks ---------------------------------------------------------------------------
@@ -556,9 +571,69 @@ BENCHMARK_CAPTURE(BM_KeyToGlyph, game_prompt, Scene::game_prompt)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
+// Two processes that only spin, as other work on a busy machine; they end with the object.
+class BusyLoops {
+  public:
+    explicit BusyLoops(int count) {
+        for (int i = 0; i < count; ++i) {
+            pid_t pid = fork();
+            if (pid == 0)
+                for (;;) {
+                }
+            if (pid > 0) pids_.push_back(pid);
+        }
+    }
+    ~BusyLoops() {
+        for (pid_t pid : pids_) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+    BusyLoops(const BusyLoops&) = delete;
+    BusyLoops& operator=(const BusyLoops&) = delete;
+
+  private:
+    std::vector<pid_t> pids_;
+};
+
+// From the key press that answers the demo's closing prompt in the X server to the end of the
+// process, with `range(0)` busy loops running beside it.
+void BM_EndPromptToExit(benchmark::State& state) {
+    for (auto _ : state) {
+        XSession x;
+        Player player(x, demo_program());
+        if (!x.ready() || !reach(player, Scene::demo_end_prompt)) {
+            state.SkipWithError("the program did not reach its end prompt");
+            return;
+        }
+        sleep_for_ms(1000); // the prompt is shown and the program waits
+        Observer observer(x.display_name());
+        observer.watch_keys(player.window());
+        BusyLoops busy(int(state.range(0)));
+        pid_t xdotool = start_xdotool(x.display_name(), "space");
+        bool pressed = observer.wait_key_press(3000);
+        auto pressed_at = Clock::now();
+        int status = 0;
+        bool ended = false;
+        while (pressed && !ended && ms_between(pressed_at, Clock::now()) < 10000) {
+            ended = waitpid(player.pid(), &status, WNOHANG) == player.pid();
+            if (!ended) sleep_for_ms(0.5);
+        }
+        double ms = ms_between(pressed_at, Clock::now());
+        if (xdotool) waitpid(xdotool, nullptr, 0);
+        if (!ended || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("the program did not end with code 0 after the key");
+            return;
+        }
+        state.counters["exit_ms"] = ms;
+    }
+}
+BENCHMARK(BM_EndPromptToExit)->Arg(0)->Arg(2)->Apply(idle_share_runs);
+
 // From the fork of the program to its window being mapped, and to the first frame that shows
 // anything but black, over repeated starts in one X server.
-void BM_StartToFirstFrame(benchmark::State& state, const char* program) {
+void BM_StartToFirstFrame(benchmark::State& state, const char* (*program_path)()) {
+    const char* program = program_path();
     constexpr int starts = 15;
     std::vector<double> window_ms, frame_ms;
     for (auto _ : state) {
@@ -592,10 +667,10 @@ void BM_StartToFirstFrame(benchmark::State& state, const char* program) {
     state.counters["frame_p95_ms"] = percentile(frame_ms, 95);
     state.counters["frame_max_ms"] = *std::max_element(frame_ms.begin(), frame_ms.end());
 }
-BENCHMARK_CAPTURE(BM_StartToFirstFrame, demo, DEMO_PROGRAM)
+BENCHMARK_CAPTURE(BM_StartToFirstFrame, demo, demo_program)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_StartToFirstFrame, game, GAME_PROGRAM)
+BENCHMARK_CAPTURE(BM_StartToFirstFrame, game, game_program)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -173,12 +173,18 @@ bool poll(RtString* into) {
     return str_equal(str_assign(into, ::inkey()), null_string()) == 0;
 }
 
-// A poll loop, each pass one statement (labelled, when a label is given).
+// A poll loop, each pass one statement (labelled, when a label is given). A pass sleeps until
+// a key comes or its statement check has something to do.
 void poll_until_key(std::optional<double> label_value, RtString* into, Here here) {
     bool arrived = false;
     do {
         if (label_value) label(*label_value);
-        statement([&] { arrived = poll(into); }, here);
+        statement(
+            [&] {
+                key_wait(KeyWaitEnds::or_event);
+                arrived = poll(into);
+            },
+            here);
     } while (!arrived);
 }
 

@@ -37,7 +37,7 @@ bool small_page(PixelSize size) {
 
 void acknowledge_pause() {
     int32_t requested = 1;
-    if (refresh.display_pause.compare_exchange_strong(requested, 2)) yield_thread();
+    if (refresh.display_pause.compare_exchange_strong(requested, 2)) host_wake();
 }
 
 bool same_size(DisplayMode a, DisplayMode b) {
@@ -362,7 +362,7 @@ int32_t display_refresh() {
                                 display.window_mode);
     acknowledge_pause();
     int32_t before = -1; // a display_now waits for this refresh: automatic refresh ends
-    host.autodisplay.compare_exchange_strong(before, 0);
+    if (host.autodisplay.compare_exchange_strong(before, 0)) host_wake();
     return before;
 }
 
@@ -373,7 +373,7 @@ void display_now() {
         return;
     }
     host.autodisplay.store(-1);
-    while (host.autodisplay.load() != 0 && !host.stop_all.load()) sleep_ms(1);
+    host_wait([] { return host.autodisplay.load() == 0 || host.stop_all.load(); });
 }
 
 void display_restore_fullscreen() {

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,11 +34,20 @@ struct HostRuntime {
     std::vector<DisplayMode> fullscreen_modes;
     bool key_repeat_on;
     uint32_t parity;
+    uint32_t iteration;
     std::atomic<std::string*> pending_title; // handed from the program thread to the window
 };
 HostRuntime runtime;
 
 constexpr uint32_t tick_count_address = 0x46C;
+// The main loop's period: the tick count and the retrace flags advance once per iteration, and
+// a changing page is shown every second iteration.
+constexpr auto iteration_period = std::chrono::milliseconds(16);
+// After a drain that brought keys, the longest the loop waits for the program to take them
+// and wait for the next before it shows what they did; a program that is busy elsewhere is
+// shown at the usual refresh.
+constexpr auto echo_wait = std::chrono::milliseconds(8);
+constexpr uint32_t full_drain_iterations = 8;
 
 std::string executable_path() {
     char buffer[4096];
@@ -114,12 +125,13 @@ void set_key_repeat(bool on) {
 void stop_program() {
     host.stop_all.store(1);
     host.event_pending.store(1);
+    host_wake();
     if (runtime.program_thread.joinable()) runtime.program_thread.join();
 }
 
 [[noreturn]] void shutdown_sequence() {
     stop_program();
-    while (host.parked_bits.load() != 3) sleep_ms(16);
+    host_wait([] { return host.parked_bits.load() == 3; });
     if (runtime.timer_thread.joinable()) runtime.timer_thread.join();
     if (host_hooks.shutdown) host_hooks.shutdown();
     host_exit(kernel.exit_code.load());
@@ -152,7 +164,19 @@ bool drain_events() {
     return true;
 }
 
+bool refresh_wanted() {
+    return host.autodisplay.load() != 0 && host_hooks.display_refresh;
+}
+
+// Shows what the keys of the last drain did as soon as the program has dealt with them.
+void refresh_after_keys() {
+    if (!refresh_wanted() || !host_hooks.keys_handled) return;
+    if (host_wait_until(host_hooks.keys_handled, HostClock::now() + echo_wait))
+        host_hooks.display_refresh();
+}
+
 [[noreturn]] void main_loop() {
+    auto next_iteration = HostClock::now();
     for (;;) {
         if (host.hold_request.load() == 1) {
             host.hold_request.store(2);
@@ -171,10 +195,11 @@ bool drain_events() {
             set_key_repeat(false);
             shell_iteration = true;
         } else {
-            sleep_ms(15);
+            // One sleep per period, kept to the period whatever the iteration's work took.
+            next_iteration = std::max(next_iteration + iteration_period, HostClock::now());
+            std::this_thread::sleep_until(next_iteration);
             host.retrace_flags[0].store(1);
             host.retrace_flags[1].store(1);
-            sleep_ms(1);
             if (host.quit_requested.load()) {
                 host.hold_request.store(2);
                 shutdown_sequence();
@@ -185,16 +210,22 @@ bool drain_events() {
         }
 
         apply_pending_title();
-        if ((runtime.parity == 1 || shell_iteration) && host.autodisplay.load() != 0 &&
-            host_hooks.display_refresh)
+        if ((runtime.parity == 1 || shell_iteration) && refresh_wanted())
             host_hooks.display_refresh();
         host.retrace_flags[0].store(0);
-        if (host.shell_state.load() != 0 || runtime.parity == 1) continue;
+        if (host.shell_state.load() != 0) continue;
 
+        // Events are read whenever the window system has sent something, so that a key
+        // waits at most one period, and in full every few iterations for what the window
+        // system's library makes up itself (a termination signal becomes a quit event).
+        if (++runtime.iteration % full_drain_iterations != 0 && !kernel.platform->events_waiting())
+            continue;
         set_key_repeat(kernel.platform->has_focus());
         if (host_hooks.input_method) host_hooks.input_method();
         if (host_hooks.sync_lock_keys) host_hooks.sync_lock_keys();
+        uint8_t tail = mem_load8(key_buffer_tail_address);
         if (!drain_events()) shutdown_sequence();
+        if (mem_load8(key_buffer_tail_address) != tail) refresh_after_keys();
         if (host_hooks.music_time_limit) host_hooks.music_time_limit();
     }
 }

@@ -41,6 +41,10 @@ class NullPlatform final : public Platform {
         null_state.queue.pop_front();
         return true;
     }
+    bool events_waiting() override {
+        std::lock_guard guard(null_state.queue_lock);
+        return !null_state.queue.empty();
+    }
     void set_key_repeat(bool) override {}
     bool has_focus() override { return true; }
     uint32_t key_modifiers() override { return 0; }

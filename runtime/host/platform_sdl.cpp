@@ -2,8 +2,10 @@
 // queue, and SDL message boxes. Frames are scaled into the window here: by whole-number
 // factors while one fits, smoothly down in a window smaller than the page.
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <SDL_ttf.h>
 #include <dirent.h>
+#include <poll.h>
 #include <signal.h>
 
 #include <algorithm>
@@ -97,6 +99,10 @@ class SdlPlatform final : public Platform {
         SDL_StartTextInput();
         main_thread_ = std::this_thread::get_id();
         keyboard_seam_reset();
+        SDL_SysWMinfo system{};
+        SDL_VERSION(&system.version);
+        if (SDL_GetWindowWMInfo(window_, &system) && system.subsystem == SDL_SYSWM_X11)
+            x11_socket_ = ConnectionNumber(system.info.x11.display);
         return true;
     }
 
@@ -122,7 +128,19 @@ class SdlPlatform final : public Platform {
         SDL_FreeSurface(icon);
     }
 
+    // Events SDL holds already, bytes from the X server not read yet, or a frame sent since the
+    // last drain (the X library may have read events while it waited for the server). Other
+    // window systems cannot be asked this way: their answer is always yes.
+    bool events_waiting() override {
+        if (x11_socket_ < 0 || shown_since_drain_ || pending_.load() ||
+            SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT))
+            return true;
+        pollfd socket{x11_socket_, POLLIN, 0};
+        return poll(&socket, 1, 0) != 0;
+    }
+
     bool poll_event(HostEvent& event) override {
+        shown_since_drain_ = false;
         if (PendingFrame* frame = pending_.exchange(nullptr)) {
             show(frame->frame, frame->fullscreen, frame->mode);
             delete frame;
@@ -193,6 +211,7 @@ class SdlPlatform final : public Platform {
     // program drawing its own frames) is handed over and shown at the next event poll.
     void present(const Frame& frame, bool fullscreen, DisplayMode mode) override {
         if (std::this_thread::get_id() == main_thread_) {
+            shown_since_drain_ = true;
             show(frame, fullscreen, mode);
             return;
         }
@@ -396,6 +415,8 @@ class SdlPlatform final : public Platform {
     }
 
     SDL_Window* window_ = nullptr;
+    int x11_socket_ = -1;            // the X server connection, when the window system is X11
+    bool shown_since_drain_ = false; // main thread only
     bool key_repeat_ = true;
     bool visible_ = false;
     DisplayMode mode_{};

@@ -1,6 +1,7 @@
 #include "runtime/host/program_end.h"
 
 #include "runtime/input/key_read.h"
+#include "runtime/kernel/errors.h"
 #include "runtime/kernel/host_state.h"
 #include "runtime/kernel/kernel.h"
 #include "runtime/screen/images.h"
@@ -28,9 +29,10 @@ void end_program() {
     uint32_t mark = temp_mark();
     while (read_key_released(mark)) sleep_ms(0);
     host.autodisplay.store(1);
-    IdleBackoff idle{};
+    // No key can be read while an error is pending: then only the host's stop ends the prompt.
+    if (error_pending()) host_wait([] { return host.stop_all.load() != 0; });
     for (;;) {
-        idle.pause();
+        key_wait(KeyWaitEnds::key_or_stop);
         if (host.stop_all.load()) stop_program_thread();
         if (read_key_released(mark)) break;
     }

@@ -22,6 +22,7 @@ bool key_buffer_write(uint8_t character, uint8_t scan_code) {
     mem_store8(key_buffer_slots_base + tail, character);
     mem_store8(key_buffer_slots_base + tail + 1, scan_code);
     mem_store8(key_buffer_tail_address, next);
+    host_wake(); // a reader may be waiting
     return true;
 }
 

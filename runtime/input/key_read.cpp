@@ -9,25 +9,42 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // A program that spends less than this between two reads that found no key is only polling.
-constexpr std::chrono::microseconds polling_gap{4};
+constexpr auto polling_gap = 4us;
+// A program that spends this long between two reads has done something else: its polling
+// starts afresh. Shorter gaps beyond polling_gap are the processor serving something else
+// for a moment, which must not restart a long wait's count.
+constexpr auto working_gap = 1ms;
+// Reads that only poll go on at full speed this long, so that a loop that polls a bounded
+// number of times is never slowed; after it, each empty read waits up to idle_wait for a key.
+constexpr auto idle_after = 100ms;
+constexpr auto idle_wait = 16ms;
 
 struct KeyReads {
-    IdleBackoff idle;
-    std::chrono::steady_clock::time_point last_empty_read; // end of the last read without a key
+    HostClock::time_point last_empty_read; // end of the last read without a key
+    HostClock::time_point polling_since;   // first read of the current run of polls
+    bool read_key_since_wait;              // a key was read since the last key_wait
+    std::atomic<uint8_t> waiting;          // the program thread is blocked in key_wait
 };
 KeyReads reads;
 
-// The read's yield: a plain yield while keys come or the program works between reads, the
-// idle backoff while it polls an empty buffer.
+// The read's yield: a plain yield, or a short wait for a key once the program has only polled
+// for a while.
 void yield_before_read() {
-    auto now = std::chrono::steady_clock::now();
-    if (now - reads.last_empty_read < polling_gap && key_buffer_empty()) {
-        reads.idle.pause();
-    } else {
-        reads.idle.reset();
+    auto now = HostClock::now();
+    auto gap = now - reads.last_empty_read;
+    if (gap >= working_gap) reads.polling_since = now;
+    if (gap < polling_gap && now - reads.polling_since >= idle_after)
+        key_wait(KeyWaitEnds::or_event, now + idle_wait);
+    else
         yield_thread();
-    }
+}
+
+bool wait_over(KeyWaitEnds ends) {
+    return !key_buffer_empty() || host.stop_all.load() ||
+           (ends == KeyWaitEnds::or_event && host.event_pending.load());
 }
 
 } // namespace
@@ -39,12 +56,31 @@ RtString* inkey() {
     uint8_t character, scan_code;
     if (!key_buffer_read(character, scan_code)) {
         key->length = 0;
-        reads.last_empty_read = std::chrono::steady_clock::now();
+        reads.last_empty_read = HostClock::now();
         return key;
     }
     key->text[0] = char(character);
     key->text[1] = char(scan_code);
     if (character != 0 || scan_code == 0) key->length = 1;
     reads.last_empty_read = {};
+    reads.read_key_since_wait = true;
     return key;
+}
+
+void key_wait(KeyWaitEnds ends, HostClock::time_point deadline) {
+    if (wait_over(ends)) return;
+    reads.waiting.store(1);
+    // The main loop may be waiting to show what the last key did.
+    if (reads.read_key_since_wait) host_wake();
+    reads.read_key_since_wait = false;
+    auto over = [ends] { return wait_over(ends); };
+    if (deadline == HostClock::time_point::max())
+        host_wait(over);
+    else
+        host_wait_until(over, deadline);
+    reads.waiting.store(0);
+}
+
+bool key_waiting() {
+    return reads.waiting.load() != 0 && key_buffer_empty();
 }

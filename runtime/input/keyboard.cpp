@@ -7,6 +7,7 @@
 #include "runtime/input/drop_oldest_ring.h"
 #include "runtime/input/ime_state.h"
 #include "runtime/input/key_buffer.h"
+#include "runtime/input/key_read.h"
 #include "runtime/input/key_table.h"
 #include "runtime/kernel/host_state.h"
 #include "runtime/kernel/kernel.h"
@@ -231,7 +232,7 @@ bool claim_by_trap(int32_t code, const KeyInfo& key) {
     } else {
         trap->pending.store(1);
     }
-    host.event_pending.store(1);
+    host_post_event();
     swallow(code);
     return true;
 }
@@ -310,7 +311,7 @@ void press_effects(int32_t code, const PressState& before) {
     if (code == key_pause || (ctrl && code == key_num_lock)) {
         // The program holds at its next statement check until the next key.
         host.suspend_flags.fetch_or(1);
-        host.event_pending.store(1);
+        host_post_event();
         return swallow(code);
     }
     if (host.suspend_flags.load() & 1) {
@@ -633,6 +634,7 @@ void keyboard_sync_locks() {
 void keyboard_attach() {
     host_hooks.handle_event = keyboard_event;
     host_hooks.sync_lock_keys = keyboard_sync_locks;
+    host_hooks.keys_handled = key_waiting;
 
     // The keys already down and the locks already on when the program starts. Each keeps
     // its symbol, so that its key-up releases it.

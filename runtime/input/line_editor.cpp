@@ -22,7 +22,6 @@ LineEditorState line_editor;
 namespace {
 
 constexpr size_t max_line_length = 255;
-constexpr uint32_t poll_interval_ms = 10;
 constexpr uint32_t cursor_blink_bit = 512; // of the millisecond count: a 1,024 ms period
 
 // ---- Checking one field ------------------------------------------------------------------
@@ -366,12 +365,27 @@ void hide_cursor(InputEditor& editor) {
     if (editor.cursor.drawn) toggle_cursor(editor.cursor, *screen.destination);
 }
 
+// Fonts and modes whose software cursor is a blinking bar.
+bool narrow_cursor(const ImageRecord& page) {
+    return page.font > 31 || page.compat_mode == 32 || page.compat_mode == 256;
+}
+
+// When the software cursor next changes: at the next turn of the blink bit for a blinking
+// cursor, never otherwise.
+HostClock::time_point next_cursor_change() {
+    const ImageRecord& page = *screen.destination;
+    if (page.text_page || !narrow_cursor(page)) return HostClock::time_point::max();
+    uint32_t left_ms = cursor_blink_bit - ticks_ms() % cursor_blink_bit;
+    return HostClock::now() + std::chrono::milliseconds(left_ms);
+}
+
 // The next key of one character (extended keys are passed over); false when the editing is
 // to be left at once.
 bool read_key(InputEditor& editor, uint8_t& key) {
     for (;;) {
+        if (host.stop_all.load() || error_pending()) return false;
         input_cursor_update(editor);
-        delay(poll_interval_ms);
+        key_wait(KeyWaitEnds::key_or_stop, next_cursor_change());
         RtString* read = inkey();
         bool one_character = str_len(read) == 1;
         if (one_character) key = uint8_t(read->text[0]);
@@ -454,7 +468,7 @@ bool input_key(InputEditor& editor, uint8_t key) {
         if (editor.autodisplay == 0) {
             // One refresh shows the finished line before the program takes over again.
             host.autodisplay.store(-1);
-            while (host.autodisplay.load() != 0 && !host.stop_all.load()) sleep_ms(1);
+            host_wait([] { return host.autodisplay.load() == 0 || host.stop_all.load(); });
         }
         return true;
     default: type_character(editor, char(key)); break;
@@ -466,7 +480,7 @@ bool input_key(InputEditor& editor, uint8_t key) {
 void input_cursor_update(InputEditor& editor) {
     ImageRecord& page = *screen.destination;
     if (page.text_page) return;
-    bool narrow = page.font > 31 || page.compat_mode == 32 || page.compat_mode == 256;
+    bool narrow = narrow_cursor(page);
     bool wanted = !narrow || (ticks_ms() & cursor_blink_bit) == 0;
     if (wanted == editor.cursor.drawn) return;
     if (wanted) {

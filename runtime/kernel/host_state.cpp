@@ -7,6 +7,7 @@
 HostState host;
 ConventionalMemory conventional;
 HostTime host_time;
+HostWaker host_waker;
 
 namespace {
 const auto process_start = std::chrono::steady_clock::now();
@@ -55,10 +56,14 @@ void yield_thread() {
     std::this_thread::yield();
 }
 
-void IdleBackoff::pause() {
-    ++polls;
-    if (polls < 16)
-        yield_thread();
-    else
-        sleep_ms(polls < 64 ? 1 : polls < 128 ? 4 : polls < 256 ? 8 : 16);
+void host_wake() {
+    // Taking the lock orders the change before any waiter's look at its condition: a waiter
+    // either sees the change or is already blocked when the notification comes.
+    { std::lock_guard held(host_waker.lock); }
+    host_waker.changed.notify_all();
+}
+
+void host_post_event() {
+    host.event_pending.store(1);
+    host_wake();
 }

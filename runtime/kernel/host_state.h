@@ -2,14 +2,18 @@
 // conventional memory, and the time base.
 //
 // Operations: mem_load8, mem_store8 (cross-thread bytes of conventional memory),
-//             ticks_ms, now_ms, host_time_init, yield_thread, sleep_ms
+//             ticks_ms, now_ms, host_time_init, yield_thread, sleep_ms,
+//             host_wake, host_wait, host_wait_until, host_post_event
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
-// Every word here is shared between threads; each has one writer per transition and the
-// other side polls it with a short sleep between looks.
+// Every word here is shared between threads; each has one writer per transition. A thread
+// that waits for one of them blocks in host_wait, and the writer calls host_wake.
 struct HostState {
     std::atomic<uint8_t> quit_requested;
     std::atomic<uint8_t> stop_all;
@@ -61,12 +65,31 @@ inline constexpr double clock_ticks_per_second = 18.2;
 void sleep_ms(uint32_t milliseconds);
 void yield_thread(); // gives up the rest of the time slice (a zero-length sleep)
 
-// The pause between two looks of a polling wait: a yield at first, so that something that
-// arrives at once is seen at once, then ever longer sleeps up to 16 ms (after about a second),
-// so that a long wait costs next to no processor time; the window shows a key only every
-// 32 ms anyway. Reset it whenever the wait is satisfied.
-struct IdleBackoff {
-    uint32_t polls;
-    void pause();
-    void reset() { polls = 0; }
+// Waiting without polling: a thread blocks until the condition it waits for holds, and
+// whoever changes a shared word that some thread may wait for calls host_wake afterwards.
+// There is one wake-up for every waiter: each looks at its own condition again, so a wake
+// meant for another costs one look.
+struct HostWaker {
+    std::mutex lock;
+    std::condition_variable changed;
 };
+extern HostWaker host_waker;
+using HostClock = std::chrono::steady_clock;
+
+// Any thread, after the change it announces.
+void host_wake();
+
+// Blocks until `ready()` holds; `ready` reads only shared words.
+template <typename Ready> void host_wait(Ready ready) {
+    std::unique_lock held(host_waker.lock);
+    host_waker.changed.wait(held, ready);
+}
+// The same, but gives up at `deadline`; returns whether `ready()` holds.
+template <typename Ready> bool host_wait_until(Ready ready, HostClock::time_point deadline) {
+    std::unique_lock held(host_waker.lock);
+    return host_waker.changed.wait_until(held, deadline, ready);
+}
+
+// Sets event_pending from a thread other than the program thread and wakes the program, so
+// that a wait of the program ends and its next statement check runs.
+void host_post_event();

@@ -17,9 +17,6 @@ namespace {
 
 constexpr double max_delay_seconds = 2147483.647;
 
-// The running thread polls stop_all at this interval while it sleeps.
-constexpr uint32_t sleep_slice_ms = 10;
-
 // What a player can do about each failed start.
 const char* startup_remedy(int code) {
     switch (code) {
@@ -72,12 +69,8 @@ void delay(uint32_t milliseconds) {
         yield_thread();
         return;
     }
-    uint32_t start = ticks_ms();
-    for (;;) {
-        uint32_t elapsed = ticks_ms() - start;
-        if (elapsed >= milliseconds || host.stop_all.load()) return;
-        sleep_ms(std::min(milliseconds - elapsed, sleep_slice_ms));
-    }
+    host_wait_until([] { return host.stop_all.load() != 0; },
+                    HostClock::now() + std::chrono::milliseconds(milliseconds));
 }
 
 void delay_seconds(double seconds) {
@@ -91,6 +84,7 @@ void delay_seconds(double seconds) {
 
 void stop_program_thread() {
     host.parked_bits.fetch_or(1);
-    while (!host.stop_all.load()) sleep_ms(16);
+    host_wake(); // the main loop waits for quit_requested, the shutdown for parked_bits
+    host_wait([] { return host.stop_all.load() != 0; });
     throw ProgramThreadExit{};
 }

@@ -32,12 +32,15 @@ struct HostHooks {
     void (*serve_sound_queue)();            // every iteration
     void (*printer_flush)();                // every iteration
     int32_t (*display_refresh)();           // odd iterations while autodisplay is on
-    void (*input_method)();                 // even iterations, before the events
-    void (*sync_lock_keys)();               // even iterations, before the events
+    void (*input_method)();                 // every iteration, before the events
+    void (*sync_lock_keys)();               // every iteration, before the events
     void (*handle_event)(const HostEvent&); // every key and text event
-    void (*music_time_limit)();             // even iterations, after the events
-    void (*shutdown)();                     // before the process exits
-    void (*error_dialog_closed)();          // program thread, when it goes on after a dialog
+    void (*music_time_limit)();             // every iteration, after the events
+    // Whether the program has taken every key and waits for the next: after a drain that put
+    // keys in the key buffer, the window is refreshed as soon as this holds (a shared-word read).
+    bool (*keys_handled)();
+    void (*shutdown)();            // before the process exits
+    void (*error_dialog_closed)(); // program thread, when it goes on after a dialog
 
     // The input-method hook: sees every event but quit before handle_event and answers
     // true for those it consumed, which handle_event then does not see.

@@ -79,6 +79,9 @@ class Platform {
 
     // Drains one pending event; false when none is left.
     virtual bool poll_event(HostEvent& event) = 0;
+    // Whether a drain could bring anything: false only when the window system has certainly
+    // sent nothing since the last one. Cheaper than a drain.
+    virtual bool events_waiting() = 0;
     virtual void set_key_repeat(bool on) = 0;
     virtual bool has_focus() = 0;
     // The modifier keys held and the locks on (KeyMod bits), as the key events so far left them.

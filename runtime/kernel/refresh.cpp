@@ -21,8 +21,7 @@ DisplayHold::DisplayHold(bool wanted) : held_(wanted && refresh_elsewhere()) {
     if (!held_) return;
     int32_t running = 0;
     refresh.display_pause.compare_exchange_strong(running, 1);
-    IdleBackoff backoff{};
-    while (refresh.display_pause.load() != 2 && !host.stop_all.load()) backoff.pause();
+    host_wait([] { return refresh.display_pause.load() == 2 || host.stop_all.load(); });
 }
 
 DisplayHold::~DisplayHold() {

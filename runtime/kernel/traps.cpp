@@ -1,14 +1,12 @@
 #include "runtime/kernel/traps.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "runtime/kernel/host_state.h"
 #include "runtime/kernel/key_codes.h"
 
 TrapTables traps;
-
-namespace {
-// The timer thread's pause while no timer is armed.
-constexpr uint32_t idle_sleep_ms = 50;
-} // namespace
 
 namespace {
 
@@ -93,13 +91,20 @@ void dispatch_traps() {
         trap.pending.store(2);
         handler(trap.handler_data);
         trap.pending.store(0);
+        timer_traps_changed(); // the timer thread counts it again
     }
+}
+
+void timer_traps_changed() {
+    traps.timer_changes.fetch_add(1);
+    host_wake();
 }
 
 void timer_trap_reserve(uint32_t count) {
     uint32_t old_count = traps.timer_count.load();
     if (count <= old_count) return;
     traps.timer_lock.store(1);
+    host_wake(); // the timer thread may be waiting for its next timer
     while (traps.timer_lock.load() == 1 && host.threads_running.load() && !host.stop_all.load())
         yield_thread();
     TimerTrap* old_table = traps.timers.load();
@@ -120,7 +125,6 @@ void timer_trap_reserve(uint32_t count) {
 }
 
 void timer_thread() {
-    uint32_t passes = 0;
     while (!host.stop_all.load()) {
         if (traps.timer_lock.load() != 0) {
             int32_t requested = 1;
@@ -128,16 +132,18 @@ void timer_thread() {
             yield_thread();
             continue;
         }
-        double now = ticks_ms() * 0.001;
+        uint32_t changes = traps.timer_changes.load();
+        uint32_t now_ms = ticks_ms();
+        double now = now_ms * 0.001;
         TimerTrap* timers = traps.timers.load();
         uint32_t count = traps.timer_count.load();
-        bool any_armed = false;
+        double next_due = HUGE_VAL; // seconds: when the earliest timer that counts fires
         for (uint32_t i = 0; i < count && traps.timer_lock.load() == 0; ++i) {
             TimerTrap& trap = timers[i];
-            if (!trap.present.load() || !trap.handler.load() || trap.state.load() == trap_off)
+            // A pending timer counts again once the statement check has handled it.
+            if (!trap.present.load() || !trap.handler.load() || trap.state.load() == trap_off ||
+                trap.pending.load() != 0)
                 continue;
-            any_armed = true;
-            if (trap.pending.load() != 0) continue;
             double interval = trap.interval_s.load();
             double last = trap.last_s.load();
             if (now - last > interval) {
@@ -146,17 +152,25 @@ void timer_thread() {
                 if (now - last >= interval || last - now >= interval) last = now;
                 trap.last_s.store(last);
                 trap.pending.store(1);
-                host.event_pending.store(1);
+                host_post_event();
+                continue;
             }
+            next_due = std::min(next_due, last + interval);
         }
-        // With no timer armed there is nothing to be punctual for; a longer sleep
-        // keeps an idle program from costing processor time (and a shutdown waits for it).
-        if (!any_armed) {
-            sleep_ms(idle_sleep_ms);
-            continue;
+        // Sleep until the next timer is due, or until a timer is armed or changed, the table
+        // is to grow, or the host stops; with no timer armed nothing else wakes the thread.
+        auto woken = [changes] {
+            return host.stop_all.load() || traps.timer_lock.load() != 0 ||
+                   traps.timer_changes.load() != changes;
+        };
+        if (next_due == HUGE_VAL) {
+            host_wait(woken);
+        } else {
+            // A timer fires once the millisecond count has passed its time.
+            double wait_ms = std::max(0.0, std::floor(next_due * 1000) - now_ms + 1);
+            host_wait_until(woken, HostClock::now() + std::chrono::milliseconds(uint32_t(wait_ms)));
         }
-        yield_thread();
-        if (++passes % 4 == 0) sleep_ms(1);
     }
     host.parked_bits.fetch_or(2);
+    host_wake();
 }

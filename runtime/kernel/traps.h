@@ -1,7 +1,7 @@
 // Trap tables: key traps, timer traps and device-button traps, their dispatch at the
 // statement check, and the timer thread that marks timer traps pending.
 //
-// Operations: traps_init, dispatch_traps, timer_thread, timer_trap_reserve
+// Operations: traps_init, dispatch_traps, timer_thread, timer_trap_reserve, timer_traps_changed
 #pragma once
 
 #include <atomic>
@@ -52,7 +52,8 @@ struct TrapTables {
     std::unique_ptr<DeviceTrap[]> devices;
     std::atomic<TimerTrap*> timers; // grown by the program thread under the lock handshake
     std::atomic<uint32_t> timer_count;
-    std::atomic<int32_t> timer_lock; // 0 free, 1 requested, 2 granted
+    std::atomic<int32_t> timer_lock;     // 0 free, 1 requested, 2 granted
+    std::atomic<uint32_t> timer_changes; // counts timer_traps_changed
     bool key_handler_running;
     bool device_handler_running;
 };
@@ -67,4 +68,10 @@ void dispatch_traps();
 // Grows the timer table to at least `count` records (program thread).
 void timer_trap_reserve(uint32_t count);
 
+// Tells the timer thread that a timer trap was armed, stopped or changed (its handler, state,
+// interval or last firing): the thread sleeps until its next timer is due and counts the
+// timers again only then or when told. Call it after the change.
+void timer_traps_changed();
+
+// Marks timer traps pending as they fall due, until the host stops.
 void timer_thread();

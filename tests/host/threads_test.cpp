@@ -68,6 +68,7 @@ TEST(HostThreads, APausedTimerFiresOnceOnResumption) {
                         timer.last_s.store(ticks_ms() * 0.001);
                         timer.handler.store(count_firing);
                         timer.state.store(trap_on);
+                        timer_traps_changed();
                         // Paused for ten intervals: one firing waits, the rest are not
                         // caught up.
                         host.suspend_flags.fetch_or(1);

@@ -336,6 +336,7 @@ TEST_F(LineEditor, ReturnsAtOnceWhenEverythingStops) {
     std::thread stopper([] {
         sleep_ms(50);
         host.stop_all.store(1);
+        host_wake();
     });
     input_values(1, true);
     stopper.join();
@@ -351,6 +352,7 @@ TEST_F(LineEditor, WithoutAutomaticRefreshWaitsForOneRefresh) {
         while (host.autodisplay.load() != -1) sleep_ms(1);
         refreshed.store(true);
         host.autodisplay.store(0);
+        host_wake();
     });
     key_buffer_write('4', 5);
     key_buffer_write(13, 28);

@@ -103,6 +103,7 @@ void start_sampling() {
     timer.last_s.store(ticks_ms() * 0.001);
     timer.handler.store(sample);
     timer.state.store(trap_on);
+    timer_traps_changed();
 }
 
 // From the bedroom's prompt back to it.

@@ -29,6 +29,7 @@ class ReportingPlatform final : public Platform {
         base().set_icon(argb, w, h);
     }
     bool poll_event(HostEvent& event) override { return base().poll_event(event); }
+    bool events_waiting() override { return base().events_waiting(); }
     void set_key_repeat(bool on) override { base().set_key_repeat(on); }
     bool has_focus() override { return base().has_focus(); }
     uint32_t key_modifiers() override { return base().key_modifiers(); }
