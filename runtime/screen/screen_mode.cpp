@@ -348,7 +348,10 @@ bool graphics_width(const ImageRecord& image, bool columns_given, int32_t column
 void screen_mode(int32_t mode, int32_t, int32_t active_page, int32_t visual_page, int32_t,
                  int32_t given) {
     if (error_pending()) return;
-    if (host.auto_rows_extend.load() && !(given == 1 && mode == 0)) host.auto_rows_extend.store(0);
+    // The start-up text screen may grow once; any SCREEN but a bare text screen ends that.
+    const ModeInfo* info = mode_info(mode);
+    if (host.auto_rows_extend.load() && !(given == 1 && info && info->text))
+        host.auto_rows_extend.store(0);
 
     bool mode_change = false;
     ImageHandle user_image = 0;
