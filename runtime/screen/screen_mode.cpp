@@ -303,9 +303,9 @@ bool graphics_width(const ImageRecord& image, bool columns_given, int32_t column
                     int32_t rows) {
     auto width_fits = !columns_given || image.width == columns * 8;
     int32_t font = -1;
-    // The mode's own font decides which other grids it can show: none with the 8-pixel
-    // font; the 8-pixel font's rows besides on the taller screens, which those with the
-    // 14-pixel font reach only at their full height.
+    // The mode's own font (8, 14 or 16 pixels) decides the grids it shows without leaving the
+    // mode: an 8-pixel screen only its own; a taller one also the 8-pixel font's rows, which a
+    // 14-pixel screen reaches only at its full height.
     const ModeInfo& info = image_mode(image.compat_mode);
     switch (info.font) {
     case 8:
