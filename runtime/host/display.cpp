@@ -10,6 +10,7 @@
 #include "runtime/kernel/host_state.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 #include "runtime/screen/palettes.h"
 
 DisplayState display;
@@ -138,8 +139,8 @@ void draw_32bit_page(const ImageRecord& page) {
     }
 }
 
-// Mode 10 shows its four attributes as pseudo-colours, some of which blink.
-void update_mode10_palette(ImageRecord& page, uint32_t now_ms) {
+// A pseudo-colour page shows its four attributes as pseudo-colours, some of which blink.
+void update_pseudo_palette(ImageRecord& page, uint32_t now_ms) {
     uint32_t phase = (now_ms & 0xFFFF) >> 9 & 1;
     for (uint32_t i = 0; i < 4; ++i) {
         uint32_t pseudo = palette_load(page, i + 4);
@@ -156,7 +157,8 @@ bool palette_page_unchanged(const ImageRecord& page, uint32_t entries) {
 }
 
 bool draw_palette_page(ImageRecord& page, uint32_t now_ms) {
-    if (page.compat_mode == 10) update_mode10_palette(page, now_ms);
+    if (image_mode(page.compat_mode).palette == PaletteKind::pseudo4)
+        update_pseudo_palette(page, now_ms);
     uint32_t entries = page.bits_per_pixel >= 8 ? 256 : 1u << page.bits_per_pixel;
     auto& shown = display.palette_page_shown;
     shown.latest.resize(size_t(page.width) * page.height);

@@ -254,12 +254,6 @@ double circle_pixel_y(const ImageRecord& image, double y) {
     return image.coord_mode == 0 ? y : y + image.view_origin_y;
 }
 
-// The aspect a mode's pixels have (height / width of a square's image).
-double mode_aspect(uint16_t mode) {
-    const ModeInfo* info = mode_info(mode);
-    return info ? info->aspect : 1.0;
-}
-
 // The angles an arc covers: from start to end, or (when the start lay beyond the end) the
 // outside of that range.
 struct ArcRange {
@@ -560,7 +554,7 @@ void circle_draw(double x, double y, double radius, uint32_t colour, double star
     image->last_y = float(y);
 
     double rx = r, ry = r;
-    if (!(given & 16)) aspect = mode_aspect(image->compat_mode);
+    if (!(given & 16)) aspect = image_mode(image->compat_mode).aspect;
     if (aspect >= 0) {
         if (aspect < 1)
             ry = r * aspect;

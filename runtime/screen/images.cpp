@@ -18,12 +18,6 @@ namespace {
 
 ImageTable& table = screen.table;
 
-// The line of an image's mode; an image never has a mode outside the table.
-const ModeInfo& image_mode(uint16_t mode) {
-    const ModeInfo* info = mode_info(mode);
-    return info ? *info : *mode_info(256);
-}
-
 size_t memory_bytes(const ImageRecord& image) {
     return size_t(image.width) * image.height * image.bytes_per_pixel;
 }
@@ -47,8 +41,7 @@ void apply_mode_defaults(ImageRecord& image) {
     fresh.flags = image.flags;
     fresh.palette = image.palette;
     fresh.compat_mode = image.compat_mode;
-    uint16_t mode = image.compat_mode;
-    const ModeInfo& info = image_mode(mode);
+    const ModeInfo& info = image_mode(image.compat_mode);
     fresh.text_page = info.text;
     fresh.bytes_per_pixel = std::max(1, info.bits_per_pixel / 8);
     fresh.bits_per_pixel = info.bits_per_pixel;
@@ -61,7 +54,7 @@ void apply_mode_defaults(ImageRecord& image) {
     fresh.draw_angle = 0;
     fresh.draw_scale = 1.0;
     fresh.clear_colour = fresh.palette ? -1 : 0;
-    if (mode == 0) {
+    if (info.text) {
         fresh.cursor_start = 4;
         fresh.cursor_stop = 4;
     } else {
@@ -395,7 +388,8 @@ int32_t handle_release(ImageHandle handle) {
 ImageHandle image_create(uint8_t* memory, int32_t width, int32_t height, int32_t mode) {
     if (width < 1 || height < 1 || width > max_image_side || height > max_image_side) return 0;
     // 32-bit drawing blends through tables that only these images need.
-    if (mode == 32 && !blend_tables_build()) return 0;
+    bool direct = image_mode(uint16_t(mode)).palette == PaletteKind::direct;
+    if (direct && !blend_tables_build()) return 0;
     ImageHandle handle = handle_alloc();
     if (!handle) return 0;
     ImageRecord& image = image_record(handle);
@@ -403,7 +397,7 @@ ImageHandle image_create(uint8_t* memory, int32_t width, int32_t height, int32_t
     image.width = uint16_t(width);
     image.height = uint16_t(height);
     image.compat_mode = uint16_t(mode);
-    if (mode != 32) {
+    if (!direct) {
         image.palette = static_cast<uint32_t*>(std::calloc(256, sizeof(uint32_t)));
         if (!image.palette) {
             handle_release(handle);
@@ -699,7 +693,7 @@ int32_t font_height_of(int32_t font, bool font_given) {
 void blend_on(int32_t image, bool image_given) {
     ImageRecord* record = query_image(image, image_given);
     if (!record) return;
-    if (record->compat_mode != 32) {
+    if (record->palette) {
         raise_error(ErrorCode::illegal_function_call);
         return;
     }
@@ -708,7 +702,7 @@ void blend_on(int32_t image, bool image_given) {
 
 void blend_off(int32_t image, bool image_given) {
     ImageRecord* record = query_image(image, image_given);
-    if (record && record->compat_mode == 32) record->no_blend = 1;
+    if (record && !record->palette) record->no_blend = 1;
 }
 
 int32_t image_width(int32_t image, bool image_given) {
@@ -736,7 +730,7 @@ int32_t image_clear_colour(int32_t image, bool image_given) {
 
 int32_t image_blending(int32_t image, bool image_given) {
     ImageRecord* record = query_image(image, image_given);
-    return record && record->compat_mode == 32 && !record->no_blend ? -1 : 0;
+    return record && !record->palette && !record->no_blend ? -1 : 0;
 }
 
 int32_t image_foreground(int32_t image, bool image_given) {

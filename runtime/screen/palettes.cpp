@@ -89,41 +89,18 @@ uint32_t dac_level8(uint32_t level) {
     return uint32_t(std::nearbyint(level * 4.0634918212890625 - 0.49999991059303284));
 }
 
-// Attributes and colours that PALETTE accepts in each mode.
-struct PaletteRange {
-    uint32_t attributes; // attribute count; 0: taken modulo 256
-    uint32_t colours;    // colour count; 0: packed 6-bit blue, green and red levels
-};
-
-bool palette_range(uint16_t mode, PaletteRange& range) {
-    const ModeInfo* info = mode_info(mode);
-    if (!info || !info->palette) return false;
-    range = {info->palette_attributes, info->palette_colours};
-    return true;
-}
-
 // One PALETTE assignment; false when the attribute or colour is out of range.
 bool palette_apply(ImageRecord& image, uint32_t attribute, uint32_t colour) {
-    PaletteRange range;
-    if (!palette_range(image.compat_mode, range)) return false;
-    if (range.attributes == 0)
+    const ModeInfo& info = image_mode(image.compat_mode);
+    if (info.palette == PaletteKind::direct) return false;
+    if (info.palette_attributes == 0)
         attribute %= 256;
-    else if (attribute >= range.attributes)
+    else if (attribute >= info.palette_attributes)
         return false;
-    if (range.colours == 0) {
-        if (colour & ~0x3F3F3Fu) return false;
-        uint32_t red = dac_level8(colour & 63), green = dac_level8(colour >> 8 & 63),
-                 blue = dac_level8(colour >> 16 & 63);
-        palette_store(image, attribute, red << 16 | green << 8 | blue);
-        return true;
-    }
-    if (colour >= range.colours) return false;
-    switch (image.compat_mode) {
-    case 0:
-    case 9: palette_store(image, attribute, ega_colours[colour]); break;
-    case 10: palette_store(image, attribute + 4, colour); break;
-    default: palette_store(image, attribute, standard_colours[colour]); break;
-    }
+    if (info.colours == PaletteColours::levels ? (colour & ~0x3F3F3Fu) != 0
+                                               : colour >= info.palette_colours)
+        return false;
+    palette_assign(image, attribute, colour);
     return true;
 }
 
@@ -196,31 +173,40 @@ int32_t colour_component(uint32_t colour, int32_t image, bool image_given, int s
 } // namespace
 
 void palette_default(ImageRecord& image) {
-    constexpr uint8_t mode1[4] = {0, 3, 5, 7};
-    constexpr uint8_t mode9[16] = {0, 1, 2, 3, 4, 5, 20, 7, 56, 57, 58, 59, 60, 61, 62, 63};
-    constexpr uint8_t mode10[4] = {0, 4, 6, 8};
-    switch (image.compat_mode) {
-    case 1:
-        for (uint32_t i = 0; i < 4; ++i) palette_store(image, i, standard_colours[mode1[i]]);
+    constexpr uint8_t cga[4] = {0, 3, 5, 7};
+    constexpr uint8_t pseudo[4] = {0, 4, 6, 8};
+    switch (image_mode(image.compat_mode).palette) {
+    case PaletteKind::direct: break;
+    case PaletteKind::standard16:
+        for (uint32_t i = 0; i < 16; ++i) palette_store(image, i, standard_colours[i]);
         break;
-    case 2:
-    case 11:
+    case PaletteKind::cga4:
+        for (uint32_t i = 0; i < 4; ++i) palette_store(image, i, standard_colours[cga[i]]);
+        break;
+    case PaletteKind::mono2:
         palette_store(image, 0, 0x00000000);
         palette_store(image, 1, 0x00FFFFFF);
         break;
-    case 9:
-        for (uint32_t i = 0; i < 16; ++i) palette_store(image, i, ega_colours[mode9[i]]);
+    case PaletteKind::pseudo4:
+        for (uint32_t i = 0; i < 4; ++i) palette_store(image, 4 + i, pseudo[i]);
         break;
-    case 10:
-        for (uint32_t i = 0; i < 4; ++i) palette_store(image, 4 + i, mode10[i]);
-        break;
-    case 13:
-    case 256:
+    case PaletteKind::standard256:
         for (uint32_t i = 0; i < 256; ++i) palette_store(image, i, standard_colours[i]);
         break;
-    default:
-        for (uint32_t i = 0; i < 16; ++i) palette_store(image, i, standard_colours[i]);
+    }
+}
+
+void palette_assign(ImageRecord& image, uint32_t attribute, uint32_t colour) {
+    switch (image_mode(image.compat_mode).colours) {
+    case PaletteColours::standard: palette_store(image, attribute, standard_colours[colour]); break;
+    case PaletteColours::ega: palette_store(image, attribute, ega_colours[colour]); break;
+    case PaletteColours::pseudo: palette_store(image, attribute + 4, colour); break;
+    case PaletteColours::levels: {
+        uint32_t red = dac_level8(colour & 63), green = dac_level8(colour >> 8 & 63),
+                 blue = dac_level8(colour >> 16 & 63);
+        palette_store(image, attribute, red << 16 | green << 8 | blue);
         break;
+    }
     }
 }
 
@@ -240,8 +226,8 @@ void palette_set(uint32_t attribute, uint32_t colour, int32_t given) {
 void palette_using(const void* elements, int32_t element_bits, int32_t count) {
     if (error_pending()) return;
     ImageRecord& image = *screen.destination;
-    uint16_t mode = image.compat_mode;
-    bool wide_only = mode == 11 || mode == 12 || mode == 13 || mode == 256;
+    // Packed levels do not fit 16 bits.
+    bool wide_only = image_mode(image.compat_mode).colours == PaletteColours::levels;
     uint32_t attributes = image.palette ? palette_attribute_count(image) : 0;
     if (!image.palette || (element_bits != 16 && element_bits != 32) ||
         (element_bits == 16 && wide_only) || count < 0 || uint32_t(count) < attributes) {

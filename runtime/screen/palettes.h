@@ -2,7 +2,7 @@
 // pseudo-colours, each image's default palette, PALETTE and PALETTE USING, and the colour
 // functions that turn RGB into colour numbers and back.
 //
-// Operations: palette_default, palette_set, palette_using, palette_colour_get,
+// Operations: palette_default, palette_assign, palette_set, palette_using, palette_colour_get,
 //             palette_colour_set, palette_nearest, colour_rgb, colour_rgba, colour_red,
 //             colour_green, colour_blue, colour_alpha
 //
@@ -23,6 +23,9 @@ extern const std::array<uint32_t, 18> pseudo_colours;
 
 // Fills the entries an image's mode uses with its default colours.
 void palette_default(ImageRecord& image);
+// Gives `attribute` the colour that colour number `colour` stands for in the image's mode; the
+// number is in range.
+void palette_assign(ImageRecord& image, uint32_t attribute, uint32_t colour);
 
 // PALETTE on the destination. given: bit 0 attribute, bit 1 colour; none reloads the
 // default palette.

@@ -109,13 +109,15 @@ ImageHandle build_text_screen(TextGrid old) {
 
 ImageHandle build_graphics_screen(int32_t mode, TextGrid old) {
     const ModeInfo& info = *mode_info(mode);
-    if (mode == 13) {
-        ImageHandle page = image_create(screen.graphics_video_memory, info.width, info.height, 13);
+    if (info.video_memory) {
+        ImageHandle page =
+            image_create(screen.graphics_video_memory, info.width, info.height, mode);
         if (page) pixels_fill(image_record(page), 0, size_t(info.width) * info.height, 0);
         return page;
     }
     ImageHandle page = image_alloc(info.width, info.height, mode);
-    if (page && ((mode >= 11 && old.is(80, 60)) || ((mode == 9 || mode == 10) && old.is(80, 43))))
+    // A text screen with as many rows as the 8-pixel font gives keeps that font.
+    if (page && info.font != 8 && old.is(info.width / 8, info.height / 8))
         font_select(8, image_record(page));
     return page;
 }
@@ -155,7 +157,7 @@ void rebuild_screen(int32_t mode, ImageHandle user_image) {
     if (user_image) {
         first = user_image;
         screen.screen_is_user_image = 1;
-    } else if (mode == 0) {
+    } else if (mode_info(mode)->text) {
         first = build_text_screen(old);
     } else {
         first = build_graphics_screen(mode, old);
@@ -301,26 +303,24 @@ bool graphics_width(const ImageRecord& image, bool columns_given, int32_t column
                     int32_t rows) {
     auto width_fits = !columns_given || image.width == columns * 8;
     int32_t font = -1;
-    switch (image.compat_mode) {
-    case 1:
-    case 2:
-    case 7:
+    // The mode's own font (8, 14 or 16 pixels) decides the grids it shows without leaving the
+    // mode: an 8-pixel screen only its own; a taller one also the 8-pixel font's rows, which a
+    // 14-pixel screen reaches only at its full height.
+    const ModeInfo& info = image_mode(image.compat_mode);
+    switch (info.font) {
     case 8:
-    case 13:
         if (width_fits && (!rows_given || image.height == rows * 8)) font = 8;
         break;
-    case 9:
-    case 10:
+    case 14:
         if (!width_fits) break;
         if (!rows_given)
             font = fonts.font_cell_height[image.font] > 8 ? 14 : image.font;
         else if (image.height == rows * 14)
             font = 14;
-        else if (rows == 43 && image.height == 350)
+        else if (rows == info.height / 8 && image.height == info.height)
             font = 8;
         break;
-    case 11:
-    case 12:
+    case 16:
         if (!width_fits) break;
         if (!rows_given)
             font = image.font;
@@ -348,7 +348,10 @@ bool graphics_width(const ImageRecord& image, bool columns_given, int32_t column
 void screen_mode(int32_t mode, int32_t, int32_t active_page, int32_t visual_page, int32_t,
                  int32_t given) {
     if (error_pending()) return;
-    if (host.auto_rows_extend.load() && !(given == 1 && mode == 0)) host.auto_rows_extend.store(0);
+    // The start-up text screen may grow once; any SCREEN but a bare text screen ends that.
+    const ModeInfo* info = mode_info(mode);
+    if (host.auto_rows_extend.load() && !(given == 1 && info && info->text))
+        host.auto_rows_extend.store(0);
 
     bool mode_change = false;
     ImageHandle user_image = 0;
@@ -430,7 +433,7 @@ void set_width(int32_t target, int32_t columns, int32_t rows, int32_t given) {
         if (font == image.font && c == image.width && r == image.height) return;
         screen.width_request = {c, r, font};
         screen_mode(0, 0, 0, 0, 0, screen_mode_given);
-    } else if (image.compat_mode == 32 || image.compat_mode == 256) {
+    } else if (!image_mode(image.compat_mode).screen) {
         resize_to_grid(columns_given ? uint32_t(columns) : text_columns(image),
                        rows_given ? uint32_t(rows) : text_rows(image));
     } else if (!graphics_width(image, columns_given, columns, rows_given, rows)) {

@@ -416,43 +416,39 @@ void view_print(int32_t top, int32_t bottom, int32_t given) {
     image.wrap_pending = 0;
 }
 
-// Text mode ignores the border colour; the other modes refuse it.
+// Text mode ignores the border colour; the other modes refuse it. Where colour numbers are
+// levels the background is a colour number like the foreground; elsewhere it recolours
+// entry 0.
 void color(uint32_t foreground, uint32_t background, uint32_t /*border*/, int32_t given) {
     if (error_pending() || (given & 7) == 0) return;
     ImageRecord& image = *screen.destination;
     bool foreground_given = given & 1, background_given = given & 2, border_given = given & 4;
-    const ModeInfo* info = mode_info(image.compat_mode);
-    uint32_t max_foreground = info ? info->max_foreground : any_colour;
-    uint32_t max_background = info ? info->max_background : any_colour;
-    if (raise_if((foreground_given && foreground > max_foreground) ||
-                 (background_given && background > max_background) ||
-                 (border_given && image.compat_mode != 0)))
+    const ModeInfo& info = image_mode(image.compat_mode);
+    if (raise_if((foreground_given && foreground > info.max_foreground) ||
+                 (background_given && background > info.max_background) ||
+                 (border_given && !info.text)))
         return;
 
-    switch (image.compat_mode) {
-    case 0:
+    if (info.text) {
         if (foreground_given) image.foreground = int32_t(foreground);
         if (background_given) image.background = background & 7;
         return;
-    case 1:
-        if (foreground_given) palette_store(image, 0, standard_colours[foreground]);
+    }
+    if (info.palette == PaletteKind::cga4) {
+        if (foreground_given) palette_assign(image, 0, foreground);
         if (background_given) {
             uint32_t first = background % 2 ? 3 : 2; // colours 3, 5, 7 or 2, 4, 6
             for (uint32_t entry = 1; entry <= 3; ++entry)
-                palette_store(image, entry, standard_colours[first + 2 * (entry - 1)]);
+                palette_assign(image, entry, first + 2 * (entry - 1));
         }
         return;
     }
     if (foreground_given) image.foreground = int32_t(foreground);
     if (!background_given) return;
-    switch (image.compat_mode) {
-    case 2:
-    case 7:
-    case 8: palette_store(image, 0, standard_colours[background]); break;
-    case 9: palette_store(image, 0, ega_colours[background]); break;
-    case 10: palette_store(image, 4, background); break; // a pseudo-colour number
-    default: image.background = background; break;
-    }
+    if (info.palette == PaletteKind::direct || info.colours == PaletteColours::levels)
+        image.background = background;
+    else
+        palette_assign(image, 0, background);
 }
 
 void cls(int32_t type, uint32_t fill, int32_t given) {
@@ -461,7 +457,7 @@ void cls(int32_t type, uint32_t fill, int32_t given) {
     bool type_given = given & 1;
     if (!(given & 2))
         fill = image.background;
-    else if (raise_if(image.compat_mode != 32 && fill > image.colour_mask))
+    else if (raise_if(fill > image.colour_mask))
         return;
     if (raise_if(type_given && (type < 0 || type > 2))) return;
 
