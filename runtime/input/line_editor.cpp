@@ -13,6 +13,7 @@
 #include "runtime/kernel/kernel.h"
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/images.h"
+#include "runtime/screen/modes.h"
 #include "runtime/screen/text_output.h"
 #include "runtime/strings/random_timer.h"
 #include "runtime/strings/rtstring.h"
@@ -365,9 +366,9 @@ void hide_cursor(InputEditor& editor) {
     if (editor.cursor.drawn) toggle_cursor(editor.cursor, *screen.destination);
 }
 
-// Fonts and modes whose software cursor is a blinking bar.
+// Fonts and modes whose software cursor is a blinking bar: loaded fonts and image-only modes.
 bool narrow_cursor(const ImageRecord& page) {
-    return page.font > 31 || page.compat_mode == 32 || page.compat_mode == 256;
+    return page.font > 31 || !image_mode(page.compat_mode).screen;
 }
 
 // When the software cursor next changes: at the next turn of the blink bit for a blinking
