@@ -95,7 +95,12 @@ std::string reference_text(double x, int precision, char letter, int max_fixed_e
         return text;
     }
     std::string text = std::string(1, exponent_form[0]) + mantissa[0];
-    if (n > 1) text += "." + mantissa.substr(1, size_t(n) - 1);
+    if (n > 1) {
+        // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) about a string
+        // literal put before a temporary string.
+        text += '.';
+        text.append(mantissa, 1, size_t(n) - 1);
+    }
     char exponent[8];
     std::snprintf(exponent, sizeof exponent, std::abs(e) >= 100 ? "%c%03d" : "%c%02d",
                   e < 0 ? '-' : '+', std::abs(e));
