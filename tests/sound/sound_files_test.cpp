@@ -14,6 +14,7 @@
 #include "runtime/sound/sound_state.h"
 #include "runtime/sound/wav.h"
 #include "sound_support.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -32,8 +33,7 @@ class SoundFiles : public testing::Test {
         std::fclose(mp3);
     }
     void TearDown() override {
-        errors.error_number = 0;
-        sound_stop_all();
+        reset_sound_state();
         std::filesystem::remove_all(folder_);
     }
 
@@ -272,6 +272,7 @@ TEST_F(SoundFiles, RecordLimitsCutThePlayAndForbidLooping) {
     size_t mark = null_mixer_events().size();
     sound_play(h);
     std::vector<MixerEvent> calls = events_since(mark);
+    ASSERT_FALSE(calls.empty());
     ASSERT_EQ(calls.back().call, MixerCall::channel_play);
     EXPECT_EQ(calls.back().extra, 250);
     sleep_ms(300);
@@ -364,6 +365,7 @@ TEST_F(SoundFiles, SeekingAStreamedMp3) {
     size_t mark = null_mixer_events().size();
     sound_play(1);
     std::vector<MixerEvent> calls = events_since(mark);
+    ASSERT_FALSE(calls.empty());
     ASSERT_EQ(calls.back().call, MixerCall::music_set_position);
     EXPECT_EQ(calls.back().seconds, 2.0);
     EXPECT_NEAR(sound_position(1), 2.0, 0.02);

@@ -42,6 +42,14 @@ void reset_sound_state() {
         serve_sound_queue();
     }
     sound.queue.wait_mark.store(-1);
+    // The raw stream's frames go too, those too few to have started playing included.
+    Mixer& m = mixer();
+    m.lock_audio();
+    if (sound.raw.hooked.load()) m.hook_music(nullptr);
+    sound.raw.hooked.store(false);
+    sound.raw.queued.store(0);
+    sound.raw.read = sound.raw.write = 0;
+    m.unlock_audio();
     host.suspend_flags.store(0);
     errors.error_number = 0;
 }

@@ -8,6 +8,6 @@
 // host's pause, quit and exit requests clear, and no error pending.
 void reset_input_state();
 
-// Every sound handle closed and the sound queue emptied (the main loop's part done here, as
-// no main loop runs), no wait for sound pending and no error left.
+// Every sound handle closed, the sound queue and the raw stream emptied (the main loop's part
+// done here, as no main loop runs), no wait for sound pending and no error left.
 void reset_sound_state();
