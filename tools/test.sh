@@ -62,7 +62,7 @@ plain() {
 
 # The suites whose programs are quick to run whole; the game's, the soak's and the real-window
 # suites play the game for minutes, and each of their tests runs it in a process of its own.
-whole_suites=(strings numbers screen host hardening)
+whole_suites=(strings numbers screen host hardening input sound)
 whole() {
   local failed=0
   for suite in "${whole_suites[@]}"; do

@@ -4,11 +4,14 @@
 // for headless runs and tests.
 //
 // Operations: the Mixer interface; sdl_mixer, null_mixer; null_mixer_events,
-//             null_mixer_fail_open, null_mixer_pull (the null backend's controls)
+//             null_mixer_fail_open, null_mixer_drive_clock, null_mixer_advance_ms,
+//             null_mixer_pull (the null backend's controls)
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "runtime/kernel/host_state.h"
 
 // The one output format: 22,050 frames per second, two signed 16-bit samples per frame (left,
 // then right) in native byte order. Every sample buffer of the runtime has this format.
@@ -74,6 +77,10 @@ class Mixer {
 
     // Installs the callback in place of the music stream's output; null removes it.
     virtual void hook_music(MixerStreamCallback callback) = 0;
+    // The time sounds play by, in milliseconds (any thread): the host's clock; the null
+    // backend's can be driven by a test instead.
+    virtual uint32_t clock_ms() { return ticks_ms(); }
+
     // The audio lock: while it is held the audio thread runs no callback.
     virtual void lock_audio() = 0;
     virtual void unlock_audio() = 0;
@@ -110,10 +117,14 @@ struct MixerEvent {
     int32_t extra;  // limit in ms, distance
     uint32_t bytes; // the chunk played
     double seconds; // music position
-    uint32_t at_ms; // ticks_ms() of the call
+    uint32_t at_ms; // clock_ms() of the call
 };
 
 std::vector<MixerEvent> null_mixer_events(); // any thread
 void null_mixer_fail_open(bool fail);        // the next opens fail while set
+// Stops the null mixer's clock (and so the sound module's) where it is, to move only by
+// null_mixer_advance_ms; off, it follows the host's clock again.
+void null_mixer_drive_clock(bool on);
+void null_mixer_advance_ms(uint32_t ms);
 // Runs the music hook as the audio thread would, for `bytes` bytes of output.
 std::vector<uint8_t> null_mixer_pull(int32_t bytes);

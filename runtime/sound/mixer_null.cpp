@@ -1,7 +1,9 @@
 // The null mixer: no device, no samples mixed, but time kept as a device would keep it, so
-// that a sound plays for exactly its length, and every call recorded for inspection. Its
-// lock stands in for the audio layer's: like the real mixer, every call takes it.
+// that a sound plays for exactly its length (by the host's clock, or by one a test moves), and
+// every call recorded for inspection. Its lock stands in for the audio layer's: like the real
+// mixer, every call takes it.
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <limits>
 #include <mutex>
@@ -31,22 +33,22 @@ struct Playback {
     uint32_t start_ms; // moved forward by pauses
     uint32_t paused_at_ms;
 
-    void start(double length, bool repeat, int32_t limit) {
-        *this = Playback{true, repeat, false, length, limit, ticks_ms(), 0};
+    void start(double length, bool repeat, int32_t limit, uint32_t now_ms) {
+        *this = Playback{true, repeat, false, length, limit, now_ms, 0};
     }
-    void pause() {
+    void pause(uint32_t now_ms) {
         if (!active || paused) return;
         paused = true;
-        paused_at_ms = ticks_ms();
+        paused_at_ms = now_ms;
     }
-    void resume() {
+    void resume(uint32_t now_ms) {
         if (!active || !paused) return;
         paused = false;
-        start_ms += ticks_ms() - paused_at_ms;
+        start_ms += now_ms - paused_at_ms;
     }
-    bool playing() {
+    bool playing(uint32_t now_ms) {
         if (!active) return false;
-        double elapsed = double((paused ? paused_at_ms : ticks_ms()) - start_ms);
+        double elapsed = double((paused ? paused_at_ms : now_ms) - start_ms);
         double end = loop ? unending : length_ms;
         if (limit_ms >= 0) end = std::min(end, double(limit_ms));
         if (elapsed >= end) active = false;
@@ -114,7 +116,7 @@ class NullMixer final : public Mixer {
     bool channel_play(int32_t channel, MixerChunk* chunk, bool loop, int32_t limit_ms) override {
         Lock lock(mutex_);
         log(MixerCall::channel_play, channel, loop, limit_ms, chunk->bytes);
-        channels_[channel].start(chunk_ms(chunk->bytes), loop, limit_ms);
+        channels_[channel].start(chunk_ms(chunk->bytes), loop, limit_ms, clock_ms());
         channel_chunks_[channel] = chunk;
         return true;
     }
@@ -126,16 +128,16 @@ class NullMixer final : public Mixer {
     void channel_pause(int32_t channel) override {
         Lock lock(mutex_);
         log(MixerCall::channel_pause, channel);
-        channels_[channel].pause();
+        channels_[channel].pause(clock_ms());
     }
     void channel_resume(int32_t channel) override {
         Lock lock(mutex_);
         log(MixerCall::channel_resume, channel);
-        channels_[channel].resume();
+        channels_[channel].resume(clock_ms());
     }
     bool channel_playing(int32_t channel) override {
         Lock lock(mutex_);
-        return channels_[channel].playing();
+        return channels_[channel].playing(clock_ms());
     }
     void channel_volume(int32_t channel, int32_t level) override {
         Lock lock(mutex_);
@@ -173,7 +175,7 @@ class NullMixer final : public Mixer {
         Lock lock(mutex_);
         log(MixerCall::music_play, -1, loop);
         music_ = static_cast<NullMusic*>(music);
-        music_playback_.start(music_->length_ms, loop, -1);
+        music_playback_.start(music_->length_ms, loop, -1, clock_ms());
         return true;
     }
     void music_halt() override {
@@ -184,16 +186,16 @@ class NullMixer final : public Mixer {
     void music_pause() override {
         Lock lock(mutex_);
         log(MixerCall::music_pause);
-        music_playback_.pause();
+        music_playback_.pause(clock_ms());
     }
     void music_resume() override {
         Lock lock(mutex_);
         log(MixerCall::music_resume);
-        music_playback_.resume();
+        music_playback_.resume(clock_ms());
     }
     bool music_playing() override {
         Lock lock(mutex_);
-        return music_playback_.playing();
+        return music_playback_.playing(clock_ms());
     }
     void music_volume(int32_t level) override {
         Lock lock(mutex_);
@@ -202,7 +204,7 @@ class NullMixer final : public Mixer {
     void music_rewind() override {
         Lock lock(mutex_);
         log(MixerCall::music_rewind);
-        if (music_playback_.active) music_playback_.start_ms = ticks_ms();
+        if (music_playback_.active) music_playback_.start_ms = clock_ms();
     }
     void music_set_position(double seconds) override {
         Lock lock(mutex_);
@@ -214,6 +216,11 @@ class NullMixer final : public Mixer {
         log(callback ? MixerCall::hook : MixerCall::unhook);
         hook_ = callback;
     }
+    // The host's clock, or the test's while it drives one.
+    uint32_t clock_ms() override {
+        int64_t manual = manual_ms_.load();
+        return manual < 0 ? ticks_ms() : uint32_t(manual);
+    }
     void lock_audio() override { mutex_.lock(); }
     void unlock_audio() override { mutex_.unlock(); }
 
@@ -221,6 +228,8 @@ class NullMixer final : public Mixer {
         Lock lock(mutex_);
         return events_;
     }
+    void drive_clock(bool on) { manual_ms_.store(on ? int64_t(ticks_ms()) : -1); }
+    void advance_clock(uint32_t ms) { manual_ms_.fetch_add(ms); }
     void fail_open(bool fail) {
         Lock lock(mutex_);
         fail_open_ = fail;
@@ -240,7 +249,7 @@ class NullMixer final : public Mixer {
 
     void log(MixerCall call, int32_t channel = -1, int32_t value = 0, int32_t extra = 0,
              uint32_t bytes = 0, double seconds = 0) {
-        events_.push_back({call, channel, value, extra, bytes, seconds, ticks_ms()});
+        events_.push_back({call, channel, value, extra, bytes, seconds, clock_ms()});
     }
 
     std::recursive_mutex mutex_;
@@ -251,6 +260,7 @@ class NullMixer final : public Mixer {
     Playback music_playback_{};
     MixerStreamCallback hook_ = nullptr;
     bool fail_open_ = false;
+    std::atomic<int64_t> manual_ms_{-1}; // the test's clock; -1 while the host's counts
 };
 
 NullMixer& instance() {
@@ -266,6 +276,14 @@ Mixer& null_mixer() {
 
 std::vector<MixerEvent> null_mixer_events() {
     return instance().events();
+}
+
+void null_mixer_drive_clock(bool on) {
+    instance().drive_clock(on);
+}
+
+void null_mixer_advance_ms(uint32_t ms) {
+    instance().advance_clock(ms);
 }
 
 void null_mixer_fail_open(bool fail) {

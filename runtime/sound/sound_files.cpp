@@ -94,7 +94,7 @@ void stream_play(bool loop) {
     Mixer& m = mixer();
     if (s.paused) {
         m.music_resume();
-        s.start_ticks += ticks_ms() - s.pause_ticks;
+        s.start_ticks += mixer().clock_ms() - s.pause_ticks;
         s.paused = false;
         stream_watch_start();
         return;
@@ -105,11 +105,11 @@ void stream_play(bool loop) {
     if (!m.music_play(s.music, loop)) return;
     s.looping = loop;
     s.limit_armed = !loop && s.limit_seconds > 0;
-    s.start_ticks = ticks_ms();
+    s.start_ticks = mixer().clock_ms();
     if (s.position_pending) {
         delay(position_settle_ms);
         m.music_set_position(s.pending_position);
-        s.start_ticks = ticks_ms() - uint32_t(std::lround(s.pending_position * 1000));
+        s.start_ticks = mixer().clock_ms() - uint32_t(std::lround(s.pending_position * 1000));
         s.position_pending = false;
     }
     s.playing = true;
@@ -278,7 +278,7 @@ bool record_play(int32_t index, bool loop) {
     Mixer& m = mixer();
     if (r.paused) {
         m.channel_resume(index);
-        r.start_ticks += ticks_ms() - r.pause_ticks;
+        r.start_ticks += mixer().clock_ms() - r.pause_ticks;
         r.paused = false;
         return true;
     }
@@ -288,7 +288,7 @@ bool record_play(int32_t index, bool loop) {
     int32_t limit = !loop && r.limit_ms > 0 ? r.limit_ms : -1;
     if (!m.channel_play(index, r.chunk, loop, limit)) return false;
     r.looping = loop;
-    r.start_ticks = ticks_ms();
+    r.start_ticks = mixer().clock_ms();
     r.playing = true;
     return true;
 }
@@ -381,7 +381,7 @@ void sound_pause(int32_t handle) {
         if (!s.playing) return;
         if (!stream_watch_stop()) s.limit_armed = false;
         mixer().music_pause();
-        s.pause_ticks = ticks_ms();
+        s.pause_ticks = mixer().clock_ms();
         s.paused = true;
     } else if (t.kind == Target::record) {
         SoundRecord& r = record(t.index);
@@ -389,7 +389,7 @@ void sound_pause(int32_t handle) {
         record_refresh(t.index);
         if (!r.playing) return;
         mixer().channel_pause(t.index);
-        r.pause_ticks = ticks_ms();
+        r.pause_ticks = mixer().clock_ms();
         r.paused = true;
     }
 }
@@ -432,7 +432,7 @@ double sound_position(int32_t handle) {
         playing = r.playing, paused = r.paused, start = r.start_ticks, pause = r.pause_ticks;
     }
     if (!playing) return 0;
-    return ((paused ? pause : ticks_ms()) - start) / 1000.0;
+    return ((paused ? pause : mixer().clock_ms()) - start) / 1000.0;
 }
 
 double sound_length(int32_t handle) {
@@ -530,8 +530,8 @@ void sound_set_position(int32_t handle, double seconds) {
     delay(position_settle_ms);
     m.music_set_position(seconds);
     bool watched = stream_watch_stop();
-    s.start_ticks = ticks_ms() - uint32_t(std::lround(seconds * 1000));
-    if (s.paused) s.pause_ticks = ticks_ms();
+    s.start_ticks = mixer().clock_ms() - uint32_t(std::lround(seconds * 1000));
+    if (s.paused) s.pause_ticks = mixer().clock_ms();
     if (watched) stream_watch_start();
 }
 

@@ -107,7 +107,7 @@ void music_time_limit() {
     if (watch == 0) return;
     auto start = uint32_t(watch >> 32);
     auto limit_ms = uint32_t(watch);
-    if (ticks_ms() - start < limit_ms) return;
+    if (mixer().clock_ms() - start < limit_ms) return;
     if (sound.stream.watch.compare_exchange_strong(watch, 0)) mixer().music_halt();
 }
 

@@ -16,6 +16,7 @@
 #include "runtime/input/keyboard.h"
 #include "runtime/kernel/key_codes.h"
 #include "runtime/kernel/platform.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -66,6 +67,7 @@ class Composition : public testing::Test {
         FakeFont::install();
         ime_state.store(ime_composing);
     }
+    void TearDown() override { reset_input_state(); }
 };
 
 std::vector<int32_t> keys_hit() {

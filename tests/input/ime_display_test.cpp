@@ -9,6 +9,7 @@
 #include "runtime/input/input_method.h"
 #include "runtime/kernel/errors.h"
 #include "runtime/screen/screen_mode.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ class ImeOverlay : public testing::Test {
         ime_install_services(services);
         ime_state.store(ime_composing);
     }
+    void TearDown() override { reset_input_state(); }
 
     static uint32_t pixel(int32_t x, int32_t y) {
         Frame f = display_frame();

@@ -11,6 +11,7 @@
 #include "runtime/kernel/host_state.h"
 #include "runtime/kernel/key_codes.h"
 #include "runtime/kernel/platform.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -50,6 +51,13 @@ Queued take() {
 class HookEvents : public testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(InputMethod_Init(), 0); }
+    void TearDown() override { reset_input_state(); }
+};
+
+// Without a fixture of its own: the window hook with the library shut down.
+class HookEventsInactive : public testing::Test {
+  protected:
+    void TearDown() override { reset_input_state(); }
 };
 
 } // namespace
@@ -124,7 +132,7 @@ TEST_F(HookEvents, PauseAndBreakAreTakenOtherKeysPassOn) {
     EXPECT_TRUE(ime_intercept_event(key_event(HostEventType::key_up, sym_break)));
 }
 
-TEST(HookEventsInactive, PassEverythingOn) {
+TEST_F(HookEventsInactive, PassEverythingOn) {
     InputMethodDriver driver{};
     driver.available = [] { return 1; };
     driver.invalidate = [] { return 0; };

@@ -8,6 +8,7 @@
 
 #include "runtime/input/ime_bridge.h"
 #include "runtime/input/input_method.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ class ImeFont : public testing::Test {
         ASSERT_TRUE(ime_services().open_font(font_file, ime_font_size_pt)) << SDL_GetError();
         std::fill(&strip.pixels[0][0], &strip.pixels[0][0] + sizeof strip.pixels / 4, unset);
     }
+    void TearDown() override { reset_input_state(); }
 
     static constexpr const char* font_file = ime_font_files[1];
     static constexpr uint32_t unset = 0x123456;

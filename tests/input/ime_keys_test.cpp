@@ -12,6 +12,7 @@
 #include "runtime/input/input_method.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/kernel/host_state.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -45,23 +46,13 @@ bool type(char16_t c) {
 
 class WindowHookKeys : public testing::Test {
   protected:
-    void SetUp() override {
-        suspend_flags_ = host.suspend_flags.load();
-        quit_requested_ = host.quit_requested.load();
-        ASSERT_EQ(InputMethod_Init(), 0);
-    }
-    // The library, the hook's dead key, the key buffer and the host's flags as they were.
-    void TearDown() override {
-        InputMethod_Quit();
-        ime_bridge.keys = {};
-        keys_hit();
-        host.suspend_flags.store(suspend_flags_);
-        host.quit_requested.store(quit_requested_);
-    }
+    void SetUp() override { ASSERT_EQ(InputMethod_Init(), 0); }
+    void TearDown() override { reset_input_state(); }
+};
 
-  private:
-    decltype(host.suspend_flags.load()) suspend_flags_;
-    decltype(host.quit_requested.load()) quit_requested_;
+class WindowHookInactive : public testing::Test {
+  protected:
+    void TearDown() override { reset_input_state(); }
 };
 
 constexpr char16_t grave = u'`', acute = u'\u00B4';
@@ -196,7 +187,7 @@ TEST_F(WindowHookKeys, PauseHoldsTheProgramAndBreakEndsIt) {
     EXPECT_EQ(host.quit_requested.load(), 1);
 }
 
-TEST(WindowHookInactive, PassesEverythingOn) {
+TEST_F(WindowHookInactive, PassesEverythingOn) {
     InputMethodDriver driver{};
     driver.available = [] { return 1; };
     driver.invalidate = [] { return 0; };
@@ -206,5 +197,4 @@ TEST(WindowHookInactive, PassesEverythingOn) {
     EXPECT_FALSE(type(u'a'));
     EXPECT_FALSE(send(ImeMessageKind::key_down, vk_media_stop));
     EXPECT_TRUE(keys_hit().empty());
-    InputMethod_Quit();
 }

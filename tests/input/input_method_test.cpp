@@ -7,6 +7,7 @@
 #include <string>
 
 #include "runtime/input/input_method.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -43,8 +44,7 @@ class InputMethodLibrary : public testing::Test {
         TestDriver::reset();
     }
     void TearDown() override {
-        InputMethod_Quit();
-        ime_use_driver_list(nullptr);
+        reset_input_state();
         SDL_Quit();
     }
 

@@ -8,6 +8,7 @@
 #include "runtime/kernel/errors.h"
 #include "runtime/kernel/host_state.h"
 #include "runtime/strings/rtstring.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ class KeyReadTest : public testing::Test {
         strings_init();
         key_buffer_reset();
     }
+    void TearDown() override { reset_input_state(); }
 
     static std::string read() {
         uint32_t mark = temp_mark();

@@ -21,6 +21,7 @@
 #include "runtime/screen/fonts.h"
 #include "runtime/screen/text_output.h"
 #include "runtime/strings/rtstring.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ class KeyboardTest : public testing::Test {
         hits();
         scan_codes();
     }
+    void TearDown() override { reset_input_state(); }
 
     static void down(int32_t sym, const char* text = "") {
         HostEvent event{};

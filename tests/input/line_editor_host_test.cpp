@@ -49,7 +49,6 @@ TEST(LineEditorHost, TypedKeysReachTheVariable) {
                     },
                     null_platform(),
                     [] {
-                        sleep_ms(50);
                         for (char key : std::string_view("1x")) // x is refused
                             null_platform_push(typed_key(key));
                         null_platform_push(cursor_up()); // passed over
@@ -81,7 +80,6 @@ TEST(LineEditorHost, RandomizeWithoutASeedAsksForOne) {
                     },
                     null_platform(),
                     [] {
-                        sleep_ms(50);
                         for (char key : std::string_view("-1234\r99999\r"))
                             null_platform_push(typed_key(key));
                     }),

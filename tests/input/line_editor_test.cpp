@@ -14,6 +14,7 @@
 #include "runtime/screen/screen_mode.h"
 #include "runtime/screen/text_output.h"
 #include "runtime/strings/rtstring.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ class LineEditor : public testing::Test {
     }
     void TearDown() override {
         if (active) input_end(editor);
+        reset_input_state();
     }
 
     void target(int32_t n, void* storage, uint32_t type) {

@@ -53,15 +53,15 @@ void type(SDL_Keycode key, const char* text = "") {
     release(key);
 }
 
-// Program side: waits (at most two seconds) until the key buffer holds `count` keys.
+// Program side: waits until the key buffer holds `count` keys.
 void await_keys(int count) {
-    for (int waited = 0; waited < 2000; waited += 2) {
-        int held =
-            (mem_load8(key_buffer_tail_address) - mem_load8(key_buffer_head_address) + 32) % 32 / 2;
-        if (held >= count) return;
-        sleep_ms(2);
-    }
-    require(false, "keys arrive");
+    wait_until(
+        [count] {
+            return (mem_load8(key_buffer_tail_address) - mem_load8(key_buffer_head_address) + 32) %
+                       32 / 2 >=
+                   count;
+        },
+        "keys arrive");
 }
 
 std::string read_key() {
@@ -78,6 +78,19 @@ std::string key_hits() {
     bool keypad;
     while (key_hit_read(code, keypad)) codes += std::to_string(code) + " ";
     return codes;
+}
+
+// Program side: collects the key-hit codes until they read `expected`, the last key event
+// handled; ends the child, naming `what`, when they never do.
+void await_key_hits(const std::string& expected, const char* what) {
+    std::string hits;
+    wait_until(
+        [&] {
+            hits += key_hits();
+            return hits.size() >= expected.size();
+        },
+        what);
+    require(hits == expected, what);
 }
 
 [[noreturn]] void finish() {
@@ -114,8 +127,7 @@ TEST(TypedKeys, CtrlLetterGivesItsControlCode) {
                                           mem_load8(key_buffer_head_address) + 1) == 0x1E,
                                 "scan code");
                         require(read_key() == "\x01", "Ctrl+A is 1");
-                        sleep_ms(100);
-                        require(key_hits() == "100306 97 -97 -100306 ", "the letter was hit");
+                        await_key_hits("100306 97 -97 -100306 ", "the letter was hit");
                         finish();
                     },
                     sdl_platform(),
@@ -148,11 +160,12 @@ TEST(TypedKeys, FunctionKeysReadAsZeroAndScanCode) {
 }
 
 TEST(TypedKeys, TheSixteenthUnreadKeyIsDropped) {
-    static std::atomic<bool> typed;
     EXPECT_EXIT(run_host(
                     [](int) {
-                        while (!typed.load()) sleep_ms(1);
-                        sleep_ms(150);
+                        std::string all_hit;
+                        for (char c = 'a'; c <= 'p'; ++c)
+                            all_hit += std::to_string(c) + " -" + std::to_string(c) + " ";
+                        await_key_hits(all_hit, "sixteen keys hit");
                         std::string keys;
                         for (std::string key; !(key = read_key()).empty();) keys += key;
                         require(keys == "abcdefghijklmno", "fifteen keys kept");
@@ -161,7 +174,6 @@ TEST(TypedKeys, TheSixteenthUnreadKeyIsDropped) {
                     sdl_platform(),
                     [] {
                         for (char c = 'a'; c <= 'p'; ++c) type(c, std::string(1, c).c_str());
-                        typed.store(true);
                     }),
                 ExitedWithCode(0), "");
 }
@@ -171,8 +183,7 @@ TEST(TypedKeys, AltAndKeypadDigitsTypeACharacter) {
                     [](int) {
                         await_keys(1);
                         require(read_key() == "A", "65 is A");
-                        sleep_ms(100);
-                        require(key_hits() == "100308 -100308 65 -65 ", "A pressed and released");
+                        await_key_hits("100308 -100308 65 -65 ", "A pressed and released");
                         finish();
                     },
                     sdl_platform(),
@@ -200,19 +211,15 @@ TEST(TypedKeys, PauseHoldsTheProgramUntilTheNextKey) {
                     },
                     sdl_platform(),
                     [] {
-                        sleep_ms(50);
+                        wait_until([] { return statements.load() > 0; }, "the program runs");
                         type(SDLK_PAUSE);
-                        for (int i = 0; i < 200 && !(host.suspend_flags.load() & 1); ++i)
-                            sleep_ms(5);
-                        sleep_ms(50);
+                        wait_until([] { return (host.suspend_flags.load() & 1) != 0; }, "paused");
+                        sleep_ms(50); // the statement under way ends
                         int before = statements.load();
-                        sleep_ms(200);
+                        sleep_ms(200); // time for statements that must not run
                         require(statements.load() == before, "held while paused");
                         type(SDLK_x, "x");
-                        for (int i = 0; i < 200 && (host.suspend_flags.load() & 1); ++i)
-                            sleep_ms(5);
-                        sleep_ms(50);
-                        require(statements.load() > before, "runs again");
+                        wait_until([before] { return statements.load() > before; }, "runs again");
                         resumed.store(true);
                         type(SDLK_y, "y");
                     }),
@@ -236,12 +243,10 @@ TEST(TypedKeys, CtrlPauseIsBreak) {
 TEST(TypedKeys, AltEnterReachesNeitherBuffer) {
     EXPECT_EXIT(run_host(
                     [](int) {
-                        for (int i = 0; i < 1000 && refresh.alt_enter_count.load() == 0; ++i)
-                            sleep_ms(2);
-                        require(refresh.alt_enter_count.load() == 1, "counted");
-                        sleep_ms(100);
+                        wait_until([] { return refresh.alt_enter_count.load() != 0; }, "counted");
+                        require(refresh.alt_enter_count.load() == 1, "counted once");
+                        await_key_hits("100307 -100307 ", "not in the key-hit queue");
                         require(key_buffer_empty(), "not in the key buffer");
-                        require(key_hits() == "100307 -100307 ", "not in the key-hit queue");
                         finish();
                     },
                     sdl_platform(),
@@ -256,14 +261,8 @@ TEST(TypedKeys, AltEnterReachesNeitherBuffer) {
 TEST(TypedKeys, MediaKeysPressTheirCodes) {
     EXPECT_EXIT(run_host(
                     [](int) {
-                        const std::string expected = "8704 -8704 9216 -9216 6400 -6400 4096 -4096 ";
-                        std::string hits;
-                        for (int waited = 0; hits.size() < expected.size() && waited < 5000;
-                             waited += 2) {
-                            hits += key_hits();
-                            sleep_ms(2);
-                        }
-                        require(hits == expected, "play, stop, next and previous");
+                        await_key_hits("8704 -8704 9216 -9216 6400 -6400 4096 -4096 ",
+                                       "play, stop, next and previous");
                         finish();
                     },
                     sdl_platform(),

@@ -12,6 +12,7 @@
 #include "runtime/sound/sound_state.h"
 #include "runtime/strings/rtstring.h"
 #include "sound_support.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ class Music : public testing::Test {
         sound.music = MusicSettings{};
         host.suspend_flags.store(0);
     }
+    void TearDown() override { reset_sound_state(); }
 
     // Renders and expects no error.
     static SampleBuffer render(std::string_view text) {

@@ -11,6 +11,7 @@
 #include "runtime/kernel/errors.h"
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -40,16 +41,14 @@ int32_t pull_and_check(int32_t bytes, int32_t& expected, bool stereo) {
     return frames;
 }
 
-// Plays out what an earlier test left queued.
-void drain() {
-    errors.error_number = 0;
-    while (raw_queued_seconds() > 0) null_mixer_pull(65536);
-}
+class RawSamples : public testing::Test {
+  protected:
+    void TearDown() override { reset_sound_state(); }
+};
 
 } // namespace
 
-TEST(RawStream, StartsAfterAQuarterOfTheRingAndKeepsEveryFrameThroughGrowth) {
-    errors.error_number = 0;
+TEST_F(RawSamples, StartsAfterAQuarterOfTheRingAndKeepsEveryFrameThroughGrowth) {
     int32_t written = 0, read = 0;
     write_frames(written, 4095, true);
     EXPECT_EQ(raw_queued_seconds(), 0); // 16,380 bytes: not playing yet
@@ -76,8 +75,7 @@ TEST(RawStream, StartsAfterAQuarterOfTheRingAndKeepsEveryFrameThroughGrowth) {
     EXPECT_EQ(pull_and_check(4096, read, true), 1024);
 }
 
-TEST(RawStream, PlaysEveryFrameOfABurstThatEndsMidBlock) {
-    drain();
+TEST_F(RawSamples, PlaysEveryFrameOfABurstThatEndsMidBlock) {
     int32_t written = 0, read = 0;
     write_frames(written, 4196, false);
     EXPECT_EQ(pull_and_check(4096 * 4, read, false), 4096);
@@ -85,8 +83,7 @@ TEST(RawStream, PlaysEveryFrameOfABurstThatEndsMidBlock) {
     EXPECT_EQ(read, 4196);
 }
 
-TEST(RawStream, FramesWrittenWhileTheAudioThreadPlaysArriveInOrder) {
-    drain();
+TEST_F(RawSamples, FramesWrittenWhileTheAudioThreadPlaysArriveInOrder) {
     constexpr int32_t total = 200000;
     std::atomic<int32_t> written{0};
     std::thread program([&] {
@@ -110,8 +107,7 @@ TEST(RawStream, FramesWrittenWhileTheAudioThreadPlaysArriveInOrder) {
     EXPECT_EQ(read, total);
 }
 
-TEST(RawStream, ValuesClipAtFullScaleAndMonoSoundsOnBothSides) {
-    errors.error_number = 0;
+TEST_F(RawSamples, ValuesClipAtFullScaleAndMonoSoundsOnBothSides) {
     for (int32_t i = 0; i < 4096; ++i) {
         raw_frame(-5.0, 1.0, true);
         raw_frame(5.0, -0.5, false);

@@ -14,6 +14,7 @@
 #include "runtime/sound/sound_state.h"
 #include "runtime/sound/wav.h"
 #include "sound_support.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ class SoundFiles : public testing::Test {
   protected:
     void SetUp() override {
         errors.error_number = 0;
+        null_mixer_drive_clock(true); // time passes only where a test says so
         char folder[] = "/tmp/sound_files_XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         folder_ = folder;
@@ -32,8 +34,8 @@ class SoundFiles : public testing::Test {
         std::fclose(mp3);
     }
     void TearDown() override {
-        errors.error_number = 0;
-        sound_stop_all();
+        reset_sound_state();
+        null_mixer_drive_clock(false);
         std::filesystem::remove_all(folder_);
     }
 
@@ -151,19 +153,19 @@ TEST_F(SoundFiles, PlayPausePositionAndEnd) {
     EXPECT_EQ(sound_playing(h), 0);
     sound_play(h);
     EXPECT_EQ(sound_playing(h), -1);
-    sleep_ms(100);
+    null_mixer_advance_ms(100);
     sound_pause(h);
     EXPECT_EQ(sound_paused(h), -1);
     EXPECT_EQ(sound_playing(h), 0);
     double held = sound_position(h);
-    EXPECT_NEAR(held, 0.1, 0.05);
-    sleep_ms(300); // longer than the whole sound: paused time does not count
+    EXPECT_DOUBLE_EQ(held, 0.1);
+    null_mixer_advance_ms(300); // longer than the whole sound: paused time does not count
     EXPECT_DOUBLE_EQ(sound_position(h), held);
     sound_play(h); // resumes
     EXPECT_EQ(sound_paused(h), 0);
     EXPECT_EQ(sound_playing(h), -1);
-    EXPECT_NEAR(sound_position(h), held, 0.02);
-    sleep_ms(uint32_t((0.3 - held) * 1000) + 50);
+    EXPECT_DOUBLE_EQ(sound_position(h), held);
+    null_mixer_advance_ms(250); // past the end
     EXPECT_EQ(sound_playing(h), 0);
     EXPECT_EQ(sound_position(h), 0);
 }
@@ -173,9 +175,9 @@ TEST_F(SoundFiles, AFinishedStreamIsNoLongerPlaying) {
     sound_play(h);
     EXPECT_EQ(sound_playing(h), -1);
     // The game's wait: poll until it has stopped.
-    uint32_t start = ticks_ms();
-    while (sound_playing(h) != 0) sleep_ms(10);
-    EXPECT_NEAR((ticks_ms() - start) / 1000.0, 0.3, 0.05);
+    uint32_t waited_ms = 0;
+    for (; sound_playing(h) != 0 && waited_ms < 1000; waited_ms += 10) null_mixer_advance_ms(10);
+    EXPECT_EQ(waited_ms, 300u);
     sound_close(h);
     EXPECT_FALSE(sound.stream.loaded);
 }
@@ -186,7 +188,7 @@ TEST_F(SoundFiles, ClosingAPlayingSoundLetsItFinishThenFreesIt) {
     int32_t in_use = records_in_use();
     sound_close(h);
     EXPECT_EQ(records_in_use(), in_use); // still playing
-    sleep_ms(350);
+    null_mixer_advance_ms(350);
     sound_close(open("short.wav", "SYNC")); // any close runs the clean-up
     EXPECT_EQ(records_in_use(), in_use - 1);
     expect_refused([&] { sound_playing(h); }, "a freed handle");
@@ -272,14 +274,15 @@ TEST_F(SoundFiles, RecordLimitsCutThePlayAndForbidLooping) {
     size_t mark = null_mixer_events().size();
     sound_play(h);
     std::vector<MixerEvent> calls = events_since(mark);
+    ASSERT_FALSE(calls.empty());
     ASSERT_EQ(calls.back().call, MixerCall::channel_play);
     EXPECT_EQ(calls.back().extra, 250);
-    sleep_ms(300);
+    null_mixer_advance_ms(300);
     EXPECT_EQ(sound_playing(h), 0);
     expect_refused([&] { sound_loop(h); }, "loop with a limit");
     sound_limit(h, 0);
     sound_loop(h);
-    sleep_ms(50);
+    null_mixer_advance_ms(50);
     EXPECT_EQ(sound_playing(h), -1);
 }
 
@@ -327,7 +330,7 @@ TEST_F(SoundFiles, TheMainLoopStopsTheStreamAtItsLimit) {
     sound_play(h);
     music_time_limit();
     EXPECT_EQ(sound_playing(h), -1);
-    sleep_ms(210);
+    null_mixer_advance_ms(210);
     music_time_limit();
     EXPECT_EQ(sound_playing(h), 0);
 
@@ -337,13 +340,13 @@ TEST_F(SoundFiles, TheMainLoopStopsTheStreamAtItsLimit) {
     ASSERT_EQ(open("long.wav", "PAUSE"), 1);
     sound_limit(1, 0.2);
     sound_play(1);
-    sleep_ms(100);
+    null_mixer_advance_ms(100);
     sound_pause(1);
-    sleep_ms(200);
+    null_mixer_advance_ms(200);
     music_time_limit();
     sound_play(1);
     EXPECT_EQ(sound_playing(1), -1);
-    sleep_ms(120);
+    null_mixer_advance_ms(120);
     music_time_limit();
     EXPECT_EQ(sound_playing(1), 0);
 }
@@ -351,7 +354,7 @@ TEST_F(SoundFiles, TheMainLoopStopsTheStreamAtItsLimit) {
 TEST_F(SoundFiles, ALoopingStreamHasNoLimit) {
     int32_t h = open("short.wav");
     sound_loop(h);
-    sleep_ms(400);
+    null_mixer_advance_ms(400);
     music_time_limit();
     EXPECT_EQ(sound_playing(h), -1);
     sound_limit(h, 0.1);
@@ -364,11 +367,12 @@ TEST_F(SoundFiles, SeekingAStreamedMp3) {
     size_t mark = null_mixer_events().size();
     sound_play(1);
     std::vector<MixerEvent> calls = events_since(mark);
+    ASSERT_FALSE(calls.empty());
     ASSERT_EQ(calls.back().call, MixerCall::music_set_position);
     EXPECT_EQ(calls.back().seconds, 2.0);
-    EXPECT_NEAR(sound_position(1), 2.0, 0.02);
+    EXPECT_DOUBLE_EQ(sound_position(1), 2.0);
     sound_set_position(1, 5.0); // while playing
-    EXPECT_NEAR(sound_position(1), 5.0, 0.02);
+    EXPECT_DOUBLE_EQ(sound_position(1), 5.0);
     expect_refused([&] { sound_set_position(1, -1); }, "a negative position");
     sound_loop(1);
     expect_refused([&] { sound_set_position(1, 1); }, "a looping stream");
@@ -383,7 +387,7 @@ TEST_F(SoundFiles, PlayingAFileWholeOrACopyClosesItWhenDone) {
     std::vector<MixerEvent> calls = events_since(mark);
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls.back().call, MixerCall::channel_play);
-    sleep_ms(350);
+    null_mixer_advance_ms(350);
     sound_close(open("short.wav", "SYNC")); // the clean-up frees the finished one
     EXPECT_EQ(records_in_use(), in_use);
     expect_refused([&] { sound_play_file(&name, true, 2, true); }, "volume above 1");
@@ -395,7 +399,7 @@ TEST_F(SoundFiles, PlayingAFileWholeOrACopyClosesItWhenDone) {
     EXPECT_EQ(records_in_use(), in_use); // no copy left behind
     sound_play_copy(h, 0, false);
     EXPECT_EQ(records_in_use(), in_use + 1); // the copy plays, closed
-    sleep_ms(350);
+    null_mixer_advance_ms(350);
     sound_close(h);
     EXPECT_EQ(records_in_use(), in_use - 1);
 }

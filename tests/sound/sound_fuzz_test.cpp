@@ -17,6 +17,7 @@
 #include "runtime/sound/sound_state.h"
 #include "runtime/sound/wav.h"
 #include "sound_support.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -64,9 +65,14 @@ double any_number(std::mt19937_64& random) {
     return std::uniform_real_distribution<double>(-2000, 2000)(random);
 }
 
+class SoundFuzz : public testing::Test {
+  protected:
+    void TearDown() override { reset_sound_state(); }
+};
+
 } // namespace
 
-TEST(SoundFuzz, MusicTextsNeverMisbehave) {
+TEST_F(SoundFuzz, MusicTextsNeverMisbehave) {
     uint8_t variables[64];
     std::mt19937_64 fill(7);
     for (uint8_t& b : variables) b = uint8_t(fill());
@@ -89,7 +95,7 @@ TEST(SoundFuzz, MusicTextsNeverMisbehave) {
     });
 }
 
-TEST(SoundFuzz, PlayedMusicFillsTheTableAndQueueWithoutHarm) {
+TEST_F(SoundFuzz, PlayedMusicFillsTheTableAndQueueWithoutHarm) {
     // No main loop drains the queue here, so the table fills and melodies are dropped.
     for_a_while(2, [](std::mt19937_64& random) {
         sound.music = MusicSettings{};
@@ -101,7 +107,7 @@ TEST(SoundFuzz, PlayedMusicFillsTheTableAndQueueWithoutHarm) {
     });
 }
 
-TEST(SoundFuzz, HandleOperationsWithAnyArguments) {
+TEST_F(SoundFuzz, HandleOperationsWithAnyArguments) {
     std::string file = std::filesystem::temp_directory_path() /
                        ("sound_fuzz_" + std::to_string(getpid()) + ".wav");
     ASSERT_TRUE(wav_write(file, SampleBuffer(2000, 0)));
@@ -146,7 +152,7 @@ TEST(SoundFuzz, HandleOperationsWithAnyArguments) {
     std::filesystem::remove(file);
 }
 
-TEST(SoundFuzz, SoundFileHeadersOfAnyShape) {
+TEST_F(SoundFuzz, SoundFileHeadersOfAnyShape) {
     std::string file = std::filesystem::temp_directory_path() /
                        ("sound_fuzz_header_" + std::to_string(getpid()) + ".wav");
     for_a_while(2, [&](std::mt19937_64& random) {

@@ -9,6 +9,7 @@
 #include "runtime/sound/sound.h"
 #include "runtime/sound/sound_state.h"
 #include "sound_support.h"
+#include "support/global_state.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ class Tones : public testing::Test {
         host.suspend_flags.store(0);
         first_ = queued_entries();
     }
+    void TearDown() override { reset_sound_state(); }
 
     static int32_t queued_entries() { return sound.queue.write_index.load(); }
     int32_t first_ = 0; // the first entry a test queues
