@@ -23,16 +23,15 @@ TEST(DemoWindow, ShowsAnUntitledTextScreenAndEndsOnAKey) {
     EXPECT_EQ(shot.width, 640);
     EXPECT_EQ(shot.height, 400);
     TextScreen screen;
-    ASSERT_TRUE(wait_for_text(x, window, "Press any key", 3000, screen));
+    ASSERT_TRUE(wait_for_text(x, window, "Press any key", 20000, screen));
     EXPECT_EQ(screen.columns, 80);
     EXPECT_EQ(screen.rows, 25);
     EXPECT_EQ(screen.row_text(25), "Press any key to continue");
     EXPECT_EQ(screen.at(25, 1).foreground, 7);
     EXPECT_EQ(screen.at(25, 1).background, 0);
 
-    x.key(window, "space");
     int code = -1;
-    ASSERT_TRUE(x.wait_exit(pid, 3000, code));
+    ASSERT_TRUE(x.press_until_exit(window, "space", pid, 20000, code));
     EXPECT_EQ(code, 0);
 }
 

@@ -342,9 +342,8 @@ TEST(GameWindow, WalkToTheVictoryAndEndAtThePrompt) {
     p.see(prompt);
 
     walk_to_victory(p);
-    p.press();
     int code = -1;
-    ASSERT_TRUE(run.x.wait_exit(run.pid, 5000, code));
+    ASSERT_TRUE(run.x.press_until_exit(run.window, "x", run.pid, patience_ms, code));
     EXPECT_EQ(code, 0);
 
     // The victory tune came out note for note at its pitches and lengths.

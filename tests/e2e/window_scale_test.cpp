@@ -90,7 +90,7 @@ TEST(ScaledWindow, DoubledWindowReadsAsThePageAndKeepsItsFactorAcrossAModeChange
     }));
     x.close_window(window);
     int code = -1;
-    ASSERT_TRUE(x.wait_exit(plain, 5000, code));
+    ASSERT_TRUE(x.wait_exit(plain, 20000, code));
 
     pid_t doubled = x.launch(GAME_PROGRAM, {"SDL_AUDIODRIVER=dummy", "RT_SCALE=2"});
     window = x.wait_window("Untitled", 10000);
@@ -118,7 +118,7 @@ TEST(ScaledWindow, DoubledWindowReadsAsThePageAndKeepsItsFactorAcrossAModeChange
         }
     EXPECT_EQ(blurred, 0);
     x.close_window(window);
-    EXPECT_TRUE(x.wait_exit(doubled, 5000, code));
+    EXPECT_TRUE(x.wait_exit(doubled, 20000, code));
 }
 
 TEST(ScaledWindow, BadScaleStartsAtOneAndAResizedWindowCentresThePage) {
@@ -180,5 +180,5 @@ TEST(ScaledWindow, BadScaleStartsAtOneAndAResizedWindowCentresThePage) {
         << "window " << shot.width << "x" << shot.height;
     x.close_window(window);
     int code = -1;
-    EXPECT_TRUE(x.wait_exit(pid, 5000, code));
+    EXPECT_TRUE(x.wait_exit(pid, 20000, code));
 }

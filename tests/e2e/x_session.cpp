@@ -208,6 +208,16 @@ void XSession::close_window(unsigned long window) {
     XFlush(display);
 }
 
+bool XSession::press_until_exit(unsigned long window, const std::string& keys, pid_t pid,
+                                int timeout_ms, int& exit_code) {
+    constexpr int every_ms = 250;
+    for (int waited = 0; waited <= timeout_ms; waited += every_ms) {
+        key(window, keys);
+        if (wait_exit(pid, every_ms, exit_code)) return true;
+    }
+    return false;
+}
+
 bool XSession::wait_exit(pid_t pid, int timeout_ms, int& exit_code) {
     for (int waited = 0; waited <= timeout_ms; waited += 5) {
         int status = 0;

@@ -116,9 +116,8 @@ TEST_F(Example, RingsFlowUntilAKeyIsPressed) {
     ASSERT_TRUE(x.capture(window, after));
     EXPECT_TRUE(same_picture(before, after)) << "the flow has stopped";
 
-    x.key(window, "space");
     int code = -1;
-    ASSERT_TRUE(x.wait_exit(pid, patience_ms, code));
+    ASSERT_TRUE(x.press_until_exit(window, "space", pid, patience_ms, code));
     EXPECT_EQ(code, 0);
     EXPECT_EQ(file_text("stderr.txt"), "");
 }
@@ -143,9 +142,8 @@ TEST_F(Example, JukeboxPlaysTheChosenTune) {
 
     x.key(window, "Escape");
     ASSERT_TRUE(wait_for_text(x, window, "Press any key to continue", patience_ms, screen));
-    x.key(window, "space");
     int code = -1;
-    ASSERT_TRUE(x.wait_exit(pid, patience_ms, code));
+    ASSERT_TRUE(x.press_until_exit(window, "space", pid, patience_ms, code));
     EXPECT_EQ(code, 0);
 
     // The tune was heard: the device's output holds sound.

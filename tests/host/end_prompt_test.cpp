@@ -56,7 +56,7 @@ TEST(EndPrompt, StandsOnTheLastRowOfATextPage) {
                 // The cursor waits after the prompt.
                 const ImageRecord& page = *screen.display_page.load();
                 require(page.cursor_row == 25 && page.cursor_col == 26, "cursor");
-                null_platform_push(typed_key('x'));
+                keep_typing();
             }),
         ExitedWithCode(0), "");
 }
@@ -86,7 +86,7 @@ TEST(EndPrompt, StandsOnTextRow25OfAGraphicsPage) {
                             return true;
                         };
                         require(eventually(prompt_drawn), "prompt on text row 25");
-                        null_platform_push(typed_key('x'));
+                        keep_typing();
                     }),
                 ExitedWithCode(0), "");
 }

@@ -47,15 +47,16 @@ TEST(HostThreads, SleepRaiseAnswerAndEnd) {
                     [] {
                         while (host.parked_bits.load() == 0 && dialogs_answered.load() < 5)
                             sleep_ms(5);
-                        sleep_ms(100);
-                        SDL_Event key{};
-                        key.type = SDL_KEYDOWN;
-                        key.key.keysym.sym = SDLK_SPACE;
-                        SDL_PushEvent(&key);
-                        SDL_Event text{};
-                        text.type = SDL_TEXTINPUT;
-                        text.text.text[0] = ' ';
-                        SDL_PushEvent(&text);
+                        keep_typing([] {
+                            SDL_Event key{};
+                            key.type = SDL_KEYDOWN;
+                            key.key.keysym.sym = SDLK_SPACE;
+                            SDL_PushEvent(&key);
+                            SDL_Event text{};
+                            text.type = SDL_TEXTINPUT;
+                            text.text.text[0] = ' ';
+                            SDL_PushEvent(&text);
+                        });
                     }),
                 ExitedWithCode(0), "");
 }
@@ -82,8 +83,7 @@ TEST(HostThreads, APausedTimerFiresOnceOnResumption) {
                     [] {
                         sleep_ms(500);
                         host.suspend_flags.fetch_and(uint8_t(~1));
-                        sleep_ms(100);
-                        null_platform_push(typed_key('k'));
+                        keep_typing();
                     }),
                 ExitedWithCode(0), "");
 }

@@ -52,6 +52,9 @@ class ReportingPlatform final : public Platform {
 // A test decides by what happened, not by the clock. It waits for a condition this long
 // before it calls the wait a failure: enough for a loaded machine and a sanitizer build.
 inline constexpr uint32_t generous_deadline_ms = 20000;
+// A host run in a child that has not ended after this long has hung; the child ends with a
+// failure (below the test runner's own limit of five minutes per test).
+inline constexpr uint32_t host_run_limit_ms = 240000;
 // Where a test bounds a time it measured from above (a wait that must end early), it adds
 // this much: a busy machine may hold any thread that long. Tight figures are benchmarks.
 inline constexpr double scheduling_slack_seconds = 2;
@@ -62,6 +65,11 @@ void wait_until(const std::function<bool()>& condition, const char* what);
 // Events for the headless platform: a key that types `c`, and the window's close.
 HostEvent typed_key(char c);
 HostEvent quit_event();
+
+// Driver thread: the end prompt discards the keys typed before it shows, so a test that ends
+// there types a key by `type` now and then until the process ends.
+[[noreturn]] void keep_typing(const std::function<void()>& type);
+[[noreturn]] void keep_typing(); // 'x' through the headless platform
 
 // Pushes a window-close request into the SDL event queue (any thread).
 void push_sdl_quit();
