@@ -52,8 +52,8 @@ class XSession {
     bool wait_exit(pid_t pid, int timeout_ms, int& exit_code);
     // The end prompt drops the keys typed before it shows, so this presses `keys` now and
     // then until the process ends; as wait_exit.
-    bool press_until_exit(unsigned long window, const std::string& keys, pid_t pid,
-                          int timeout_ms, int& exit_code);
+    bool press_until_exit(unsigned long window, const std::string& keys, pid_t pid, int timeout_ms,
+                          int& exit_code);
 
   private:
     void run_xdotool(unsigned long window, const char* verb, const std::string& argument);
