@@ -16,8 +16,6 @@
 
 using testing::ExitedWithCode;
 
-namespace {} // namespace
-
 TEST(CommandLine, JoinsArgumentsWithSingleSpaces) {
     char a0[] = "game", a1[] = "one", a2[] = "two words", a3[] = "3";
     char* argv[] = {a0, a1, a2, a3};
@@ -107,12 +105,19 @@ TEST(MainLoop, KeepsTheTickCountAndRefreshesOnAlternateIterations) {
                     return mem_load8(0x46C) | mem_load8(0x46D) << 8 | mem_load8(0x46E) << 16;
                 };
                 delay(50); // the main loop stores the first count
-                int first = tick();
-                delay(1000);
+                uint32_t start = ticks_ms();
+                int first = tick(), served = services.load();
+                // The count follows the clock: a second's 18 ticks come, and never sooner.
+                wait_until([&] { return tick() - first >= 18; }, "the tick count advances");
                 int advance = tick() - first;
-                require(advance >= 16 && advance <= 20, "about 18.2 ticks a second");
+                served = services.load() - served;
+                double periods = (ticks_ms() - start) / 16.0;
+                require(advance <= periods * 16 / 1000 * 18.2065 + 2,
+                        "no more than 18.2 ticks a second");
+                // Once per period at most; a busy machine may skip some.
+                require(served <= periods + 2, "the sound queue is served once per period");
+                require(served >= periods / 4, "the sound queue is served each period");
                 int r = refreshes.load(), s = services.load();
-                require(s >= 40 && s <= 70, "the sound queue is served each 16 ms");
                 require(r * 2 >= s - 2 && r * 2 <= s + 2, "refresh every other time");
                 host.quit_requested.store(1);
                 stop_program_thread();
