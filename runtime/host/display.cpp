@@ -280,6 +280,9 @@ bool draw_text_page(const ImageRecord& page) {
             shown.cells[index] = cell;
             draw_cell(style, line + col * style.cell_w, cell,
                       is_cursor ? cursor_shape : CursorRows{0, 0});
+            int32_t top = display.place_y + row * int32_t(style.cell_h);
+            display.drawn_top = std::min(display.drawn_top, top);
+            display.drawn_bottom = std::max(display.drawn_bottom, top + int32_t(style.cell_h));
             drew = true;
         }
     }
@@ -336,9 +339,16 @@ bool display_render(uint32_t now_ms) {
     if (size.w == 0 || size.h == 0) return false;
 
     lay_out(*page, size);
+    // Text pages note the rows they draw; anything else counts as the whole picture.
+    display.drawn_top = 0;
+    display.drawn_bottom = display.window_h;
     if (!refresh.frame_valid.load())
         std::fill(display.window_pixels.begin(), display.window_pixels.end(), 0);
     bool drew;
+    if (page->text_page && refresh.frame_valid.load()) {
+        display.drawn_top = display.window_h;
+        display.drawn_bottom = 0;
+    }
     if (page->text_page)
         drew = draw_text_page(*page);
     else if (page->bytes_per_pixel == 4)
@@ -349,13 +359,20 @@ bool display_render(uint32_t now_ms) {
     if (lay_composition()) {
         // Under the composition the picture is stale: redraw it whole next time.
         refresh.frame_valid.store(0);
+        display.drawn_top = 0;
+        display.drawn_bottom = std::max(display.drawn_bottom, ime_surface_height);
         drew = true;
     }
     return drew;
 }
 
 Frame display_frame() {
-    return {display.window_pixels.data(), display.window_w, display.window_h, display.window_w};
+    return {display.window_pixels.data(),
+            display.window_w,
+            display.window_h,
+            display.window_w,
+            display.drawn_top,
+            display.drawn_bottom};
 }
 
 int32_t display_refresh() {
@@ -366,6 +383,23 @@ int32_t display_refresh() {
     int32_t before = -1; // a display_now waits for this refresh: automatic refresh ends
     if (host.autodisplay.compare_exchange_strong(before, 0)) host_wake();
     return before;
+}
+
+void display_refreshes_passed(uint32_t count) {
+    display.frame_counter += count;
+}
+
+uint32_t display_quiet_refreshes() {
+    const ImageRecord* page = screen.display_page.load(std::memory_order_acquire);
+    // A mode-10 page's colours blink by the clock.
+    if (!page ||
+        (!page->text_page && image_mode(page->compat_mode).palette == PaletteKind::pseudo4))
+        return 0;
+    // Blinking cells change at the turn of the blink phase, which is also a turn of the cursor
+    // phase; a graphics page's picture changes at neither.
+    uint32_t phase_bit =
+        page->text_page && page->cursor_visible ? cursor_phase_bit : blink_phase_bit;
+    return phase_bit - 1 - (display.frame_counter & (phase_bit - 1));
 }
 
 void display_now() {

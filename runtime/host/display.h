@@ -3,7 +3,8 @@
 // with the blinking cursor and characters, the full-screen states, and the handshake with
 // which the program thread holds the refresh while it rebuilds pages.
 //
-// Operations: display_startup, display_refresh, display_render, display_frame, display_now,
+// Operations: display_startup, display_refresh, display_refreshes_passed,
+//             display_quiet_refreshes, display_render, display_frame, display_now,
 //             display_restore_fullscreen, cursor_rows, fullscreen_choice (the hand-shake
 //             itself is the kernel's refresh.h)
 #pragma once
@@ -27,6 +28,7 @@ struct DisplayState {
     int32_t window_w, window_h;
     DisplayMode window_mode;             // the full-screen mode shown, when full-screen
     std::vector<uint32_t> window_pixels; // the picture, 0x00RRGGBB, window_w per row
+    int32_t drawn_top, drawn_bottom;     // the rows of it the last render drew
     std::vector<DisplayMode> fullscreen_modes;
 
     // What the window shows now, to redraw only what changed.
@@ -54,6 +56,12 @@ void display_startup();
 // One refresh: draws what changed and shows the picture through the host's platform when
 // anything did. Returns the autodisplay value from before the refresh ended.
 int32_t display_refresh();
+// Main thread: refreshes the main loop slept through, counted as if they had run (the cursor
+// and blink phases go on).
+void display_refreshes_passed(uint32_t count);
+// Main thread: how many of the coming refreshes will find nothing to show while the page and
+// its palette stay as they are.
+uint32_t display_quiet_refreshes();
 
 // The drawing part of a refresh, without showing the picture: true when the picture changed.
 // `now_ms` is the millisecond tick count, which times mode 10's blinking.

@@ -35,6 +35,7 @@ struct HostRuntime {
     bool key_repeat_on;
     uint32_t parity;
     uint32_t iteration;
+    uint32_t key_wait_shown; // the program's key wait that had begun before the last refresh
     std::atomic<std::string*> pending_title; // handed from the program thread to the window
 };
 HostRuntime runtime;
@@ -48,6 +49,9 @@ constexpr auto iteration_period = std::chrono::milliseconds(16);
 // shown at the usual refresh.
 constexpr auto echo_wait = std::chrono::milliseconds(8);
 constexpr uint32_t full_drain_iterations = 8;
+// The most iterations the loop sleeps through while the program waits for a key; what the
+// window system's library makes up itself (a quit on a termination signal) waits that long.
+constexpr uint32_t most_quiet_iterations = 31;
 
 std::string executable_path() {
     char buffer[4096];
@@ -168,15 +172,78 @@ bool refresh_wanted() {
     return host.autodisplay.load() != 0 && host_hooks.display_refresh;
 }
 
+// A refresh, noting the key wait the program was already in: the window then shows all it did
+// before that wait.
+void refresh_window() {
+    runtime.key_wait_shown = host_hooks.endless_key_wait ? host_hooks.endless_key_wait() : 0;
+    host_hooks.display_refresh();
+}
+
 // Shows what the keys of the last drain did as soon as the program has dealt with them.
 void refresh_after_keys() {
     if (!refresh_wanted() || !host_hooks.keys_handled) return;
-    if (host_wait_until(host_hooks.keys_handled, HostClock::now() + echo_wait))
-        host_hooks.display_refresh();
+    if (host_wait_until(host_hooks.keys_handled, HostClock::now() + echo_wait)) refresh_window();
+}
+
+// Iterations the loop slept through: they count as if they had run, so that the refreshes
+// among them keep the cursor and blink phases turning at their pace.
+void pass_iterations(uint32_t count) {
+    uint32_t refreshes = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        runtime.parity ^= 1;
+        ++runtime.iteration;
+        refreshes += runtime.parity;
+    }
+    if (refreshes > 0 && refresh_wanted() && host_hooks.refreshes_passed)
+        host_hooks.refreshes_passed(refreshes);
+}
+
+// Waits for the next iteration's time, one sleep per period. With `quiet` iterations ahead
+// it sleeps through them instead, until their time is up or the window system or another
+// thread has something; those whose time passed count as run. True when it slept so.
+bool wait_for_iteration(HostClock::time_point& next_iteration, uint32_t quiet) {
+    auto now = HostClock::now();
+    auto until = next_iteration + iteration_period * (quiet + 1);
+    auto timeout_ms = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+    if (quiet > 0 && timeout_ms > 0) {
+        host.loop_asleep.store(1);
+        if (kernel.platform->wait_events(uint32_t(timeout_ms))) {
+            int64_t due = (HostClock::now() - next_iteration) / iteration_period;
+            auto run = uint32_t(std::clamp<int64_t>(due, 1, quiet + 1));
+            pass_iterations(run - 1);
+            next_iteration += iteration_period * run;
+            store_tick_count(); // the loop's own is from before the sleep
+            host.loop_asleep.store(0);
+            host_wake();
+            return true;
+        }
+        host.loop_asleep.store(0);
+        host_wake();
+    }
+    next_iteration = std::max(next_iteration + iteration_period, now);
+    std::this_thread::sleep_until(next_iteration);
+    return false;
+}
+
+// How many of the coming iterations the loop may sleep through. None unless the program is
+// in a key wait without a deadline that had begun before the last refresh, so that the
+// window shows all it did, and no one else has work for the loop. Meanwhile the program can
+// see nothing the loop does: not the tick count, not the retrace flags.
+uint32_t quiet_iterations() {
+    uint32_t key_wait = host_hooks.endless_key_wait ? host_hooks.endless_key_wait() : 0;
+    if (key_wait == 0 || (host_hooks.sound_busy && host_hooks.sound_busy()) ||
+        runtime.pending_title.load() || host.quit_requested.load())
+        return 0;
+    if (!refresh_wanted()) return most_quiet_iterations;
+    if (key_wait != runtime.key_wait_shown || !host_hooks.quiet_refreshes) return 0;
+    // Refreshes fall on odd iterations; the iterations before the first refresh that may
+    // change the picture can go.
+    return std::min(2 * host_hooks.quiet_refreshes() + runtime.parity, most_quiet_iterations);
 }
 
 [[noreturn]] void main_loop() {
     auto next_iteration = HostClock::now();
+    uint32_t quiet = 0;
     for (;;) {
         if (host.hold_request.load() == 1) {
             host.hold_request.store(2);
@@ -184,7 +251,7 @@ void refresh_after_keys() {
         }
         store_tick_count();
 
-        bool shell_iteration = false;
+        bool shell_iteration = false, slept = false;
         int32_t shell = host.shell_state.load();
         if (shell == -1) {
             sleep_ms(64);
@@ -195,9 +262,7 @@ void refresh_after_keys() {
             set_key_repeat(false);
             shell_iteration = true;
         } else {
-            // One sleep per period, kept to the period whatever the iteration's work took.
-            next_iteration = std::max(next_iteration + iteration_period, HostClock::now());
-            std::this_thread::sleep_until(next_iteration);
+            slept = wait_for_iteration(next_iteration, quiet);
             host.retrace_flags[0].store(1);
             host.retrace_flags[1].store(1);
             if (host.quit_requested.load()) {
@@ -209,24 +274,27 @@ void refresh_after_keys() {
             if (host_hooks.printer_flush) host_hooks.printer_flush();
         }
 
+        quiet = 0;
         apply_pending_title();
-        if ((runtime.parity == 1 || shell_iteration) && refresh_wanted())
-            host_hooks.display_refresh();
+        if ((runtime.parity == 1 || shell_iteration) && refresh_wanted()) refresh_window();
         host.retrace_flags[0].store(0);
         if (host.shell_state.load() != 0) continue;
 
         // Events are read whenever the window system has sent something, so that a key
-        // waits at most one period, and in full every few iterations for what the window
-        // system's library makes up itself (a termination signal becomes a quit event).
-        if (++runtime.iteration % full_drain_iterations != 0 && !kernel.platform->events_waiting())
-            continue;
-        set_key_repeat(kernel.platform->has_focus());
-        if (host_hooks.input_method) host_hooks.input_method();
-        if (host_hooks.sync_lock_keys) host_hooks.sync_lock_keys();
-        uint8_t tail = mem_load8(key_buffer_tail_address);
-        if (!drain_events()) shutdown_sequence();
-        if (mem_load8(key_buffer_tail_address) != tail) refresh_after_keys();
-        if (host_hooks.music_time_limit) host_hooks.music_time_limit();
+        // waits at most one period, and in full every few iterations and after a sleep
+        // for what the window system's library makes up itself (a termination signal
+        // becomes a quit event).
+        if (++runtime.iteration % full_drain_iterations == 0 || slept ||
+            kernel.platform->events_waiting()) {
+            set_key_repeat(kernel.platform->has_focus());
+            if (host_hooks.input_method) host_hooks.input_method();
+            if (host_hooks.sync_lock_keys) host_hooks.sync_lock_keys();
+            uint8_t tail = mem_load8(key_buffer_tail_address);
+            if (!drain_events()) shutdown_sequence();
+            if (mem_load8(key_buffer_tail_address) != tail) refresh_after_keys();
+            if (host_hooks.music_time_limit) host_hooks.music_time_limit();
+        }
+        quiet = quiet_iterations();
     }
 }
 

@@ -13,6 +13,8 @@ void attach_modules() {
     input_method_attach();
     screen_attach();
     if (!host_hooks.display_refresh) host_hooks.display_refresh = display_refresh;
+    if (!host_hooks.quiet_refreshes) host_hooks.quiet_refreshes = display_quiet_refreshes;
+    if (!host_hooks.refreshes_passed) host_hooks.refreshes_passed = display_refreshes_passed;
     if (!host_hooks.error_dialog_closed)
         host_hooks.error_dialog_closed = display_restore_fullscreen;
     line_editor_attach();

@@ -4,6 +4,8 @@
 #include "runtime/kernel/platform.h"
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <utility>
@@ -15,6 +17,8 @@ namespace {
 struct NullPlatformState {
     std::mutex queue_lock; // the queue is fed by a test thread, not by a runtime thread
     std::deque<HostEvent> queue;
+    std::condition_variable arrived; // an event or a wake, under queue_lock
+    bool woken = false;
     std::vector<DisplayMode> modes; // under queue_lock too
     std::atomic<uint32_t> frames;
     struct Seen {
@@ -44,6 +48,20 @@ class NullPlatform final : public Platform {
     bool events_waiting() override {
         std::lock_guard guard(null_state.queue_lock);
         return !null_state.queue.empty();
+    }
+    bool wait_events(uint32_t timeout_ms) override {
+        std::unique_lock held(null_state.queue_lock);
+        null_state.arrived.wait_for(held, std::chrono::milliseconds(timeout_ms),
+                                    [] { return null_state.woken || !null_state.queue.empty(); });
+        null_state.woken = false;
+        return true;
+    }
+    void wake_events() override {
+        {
+            std::lock_guard guard(null_state.queue_lock);
+            null_state.woken = true;
+        }
+        null_state.arrived.notify_all();
     }
     void set_key_repeat(bool) override {}
     bool has_focus() override { return true; }
@@ -77,8 +95,11 @@ Platform& null_platform() {
 }
 
 void null_platform_push(const HostEvent& event) {
-    std::lock_guard guard(null_state.queue_lock);
-    null_state.queue.push_back(event);
+    {
+        std::lock_guard guard(null_state.queue_lock);
+        null_state.queue.push_back(event);
+    }
+    null_state.arrived.notify_all();
 }
 
 uint32_t null_platform_frames() {

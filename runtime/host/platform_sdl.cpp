@@ -7,6 +7,8 @@
 #include <dirent.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -133,10 +135,28 @@ class SdlPlatform final : public Platform {
     // window systems cannot be asked this way: their answer is always yes.
     bool events_waiting() override {
         if (x11_socket_ < 0 || shown_since_drain_ || pending_.load() ||
+            cursor_request_.load() >= 0 || restore_request_.load() ||
             SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT))
             return true;
         pollfd socket{x11_socket_, POLLIN, 0};
         return poll(&socket, 1, 0) != 0;
+    }
+
+    // Sleeps in poll on the X server's connection and on the wake-up counter.
+    bool wait_events(uint32_t timeout_ms) override {
+        if (x11_socket_ < 0 || wake_fd_ < 0) return false;
+        if (events_waiting()) return true;
+        pollfd watched[2] = {{wake_fd_, POLLIN, 0}, {x11_socket_, POLLIN, 0}};
+        if (poll(watched, 2, int(timeout_ms)) > 0 && (watched[0].revents & POLLIN)) {
+            uint64_t wakes;
+            [[maybe_unused]] ssize_t n = read(wake_fd_, &wakes, sizeof wakes);
+        }
+        return true;
+    }
+
+    void wake_events() override {
+        uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = write(wake_fd_, &one, sizeof one);
     }
 
     bool poll_event(HostEvent& event) override {
@@ -222,6 +242,9 @@ class SdlPlatform final : public Platform {
                         copy->pixels.data() + size_t(y) * frame.width);
         copy->frame.pixels = copy->pixels.data();
         copy->frame.pitch_pixels = frame.width;
+        // A frame handed over may replace one never shown: compare it whole.
+        copy->frame.changed_top = 0;
+        copy->frame.changed_bottom = frame.height;
         delete pending_.exchange(copy);
     }
 
@@ -306,19 +329,22 @@ class SdlPlatform final : public Platform {
             SDL_ShowWindow(window_);
             visible_ = true;
         }
-        int32_t first = 0, last = frame.height;
+        int32_t first = std::clamp(frame.changed_top, 0, frame.height);
+        int32_t last = std::clamp(frame.changed_bottom, first, frame.height);
         bool whole = keep_frame(frame, first, last);
         if (first < last) paint(first, last, whole);
     }
 
-    // Takes the rows of `frame` that differ from the frame kept, into [first, last); true
-    // when the frame is new as a whole.
+    // Takes the rows of `frame` within [first, last) that differ from the frame kept, and
+    // narrows the range to them; a frame new as a whole is taken whole, and true.
     bool keep_frame(const Frame& frame, int32_t& first, int32_t& last) {
         size_t width = size_t(frame.width);
         auto row = [&](int32_t y) { return frame.pixels + size_t(y) * frame.pitch_pixels; };
         auto kept = [&](int32_t y) { return kept_.data() + size_t(y) * width; };
         bool whole = frame.width != kept_w_ || frame.height != kept_h_;
         if (whole) {
+            first = 0;
+            last = frame.height;
             kept_w_ = frame.width;
             kept_h_ = frame.height;
             kept_.assign(width * frame.height, 0);
@@ -415,7 +441,10 @@ class SdlPlatform final : public Platform {
     }
 
     SDL_Window* window_ = nullptr;
-    int x11_socket_ = -1;            // the X server connection, when the window system is X11
+    int x11_socket_ = -1; // the X server connection, when the window system is X11
+    // Counts wake_events calls until wait_events reads them; made with the platform, so that
+    // a wake before the window exists is not lost.
+    int wake_fd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     bool shown_since_drain_ = false; // main thread only
     bool key_repeat_ = true;
     bool visible_ = false;

@@ -27,6 +27,8 @@ struct KeyReads {
     HostClock::time_point polling_since;   // first read of the current run of polls
     bool read_key_since_wait;              // a key was read since the last key_wait
     std::atomic<uint8_t> waiting;          // the program thread is blocked in key_wait
+    uint32_t endless_waits;                // key waits without a deadline so far
+    std::atomic<uint32_t> endless_wait;    // the number of the one under way, or 0
 };
 KeyReads reads;
 
@@ -74,13 +76,25 @@ void key_wait(KeyWaitEnds ends, HostClock::time_point deadline) {
     if (reads.read_key_since_wait) host_wake();
     reads.read_key_since_wait = false;
     auto over = [ends] { return wait_over(ends); };
-    if (deadline == HostClock::time_point::max())
+    if (deadline == HostClock::time_point::max()) {
+        if (++reads.endless_waits == 0) ++reads.endless_waits;
+        reads.endless_wait.store(reads.endless_waits);
         host_wait(over);
-    else
+        reads.endless_wait.store(0);
+        // Woken by an event while the main loop slept through the wait, the program goes on
+        // once the loop is awake and the tick count current.
+        host_wait([] { return host.loop_asleep.load() == 0 || host.stop_all.load(); });
+    } else {
         host_wait_until(over, deadline);
+    }
     reads.waiting.store(0);
 }
 
 bool key_waiting() {
     return reads.waiting.load() != 0 && key_buffer_empty();
+}
+
+uint32_t endless_key_wait() {
+    uint32_t number = reads.endless_wait.load();
+    return key_buffer_empty() ? number : 0;
 }

@@ -1,7 +1,7 @@
 // Key reads for the program: inkey takes the oldest key out of the key buffer; key_wait
 // blocks until there is one.
 //
-// Operations: inkey, key_wait (program thread)
+// Operations: inkey, key_wait (program thread); key_waiting, endless_key_wait (any thread)
 #pragma once
 
 #include "runtime/kernel/host_state.h"
@@ -30,3 +30,6 @@ void key_wait(KeyWaitEnds ends, HostClock::time_point deadline = HostClock::time
 // Whether the program thread is blocked in key_wait with the key buffer empty: it has dealt
 // with every key it was given (the main loop refreshes the window then).
 bool key_waiting();
+// The number of the key wait without a deadline under way while the key buffer is empty, or 0
+// (each such wait has a new number).
+uint32_t endless_key_wait();

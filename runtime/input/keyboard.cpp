@@ -635,6 +635,7 @@ void keyboard_attach() {
     host_hooks.handle_event = keyboard_event;
     host_hooks.sync_lock_keys = keyboard_sync_locks;
     host_hooks.keys_handled = key_waiting;
+    host_hooks.endless_key_wait = endless_key_wait;
 
     // The keys already down and the locks already on when the program starts. Each keeps
     // its symbol, so that its key-up releases it.

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <thread>
 
+#include "runtime/kernel/kernel.h"
+
 HostState host;
 ConventionalMemory conventional;
 HostTime host_time;
@@ -66,4 +68,6 @@ void host_wake() {
 void host_post_event() {
     host.event_pending.store(1);
     host_wake();
+    // The main loop may be sleeping through a key wait that this event ends.
+    host_platform().wake_events();
 }

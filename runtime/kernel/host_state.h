@@ -28,6 +28,9 @@ struct HostState {
     std::atomic<int32_t> retrace_flags[2];
     std::atomic<int32_t> auto_rows_extend;
     std::atomic<int32_t> threads_running;
+    // The main loop sleeps through iterations while the program waits for a key; it clears
+    // this, with the tick count stored anew, before the program may go on.
+    std::atomic<uint8_t> loop_asleep;
 };
 extern HostState host;
 

@@ -39,6 +39,15 @@ struct HostHooks {
     // Whether the program has taken every key and waits for the next: after a drain that put
     // keys in the key buffer, the window is refreshed as soon as this holds (a shared-word read).
     bool (*keys_handled)();
+    // The number of the program's key wait without a deadline, while the key buffer is empty;
+    // 0 otherwise. While one such wait lasts, the program sees nothing the main loop does.
+    uint32_t (*endless_key_wait)();
+    // Whether the sound queue has work for the main loop's next iterations.
+    bool (*sound_busy)();
+    // How many of the coming refreshes will find nothing new while the page stays as it is;
+    // and the refreshes the main loop then slept through, which count as if they had run.
+    uint32_t (*quiet_refreshes)();
+    void (*refreshes_passed)(uint32_t count);
     void (*shutdown)();            // before the process exits
     void (*error_dialog_closed)(); // program thread, when it goes on after a dialog
 

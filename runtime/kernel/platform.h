@@ -54,6 +54,10 @@ struct Frame {
     int32_t width;
     int32_t height;
     int32_t pitch_pixels;
+    // Rows [changed_top, changed_bottom) hold all that may differ from the frame the same
+    // refresh presented last; other rows are as they were.
+    int32_t changed_top;
+    int32_t changed_bottom;
 };
 
 struct DisplayMode {
@@ -82,6 +86,11 @@ class Platform {
     // Whether a drain could bring anything: false only when the window system has certainly
     // sent nothing since the last one. Cheaper than a drain.
     virtual bool events_waiting() = 0;
+    // Blocks until events_waiting would say yes, wake_events is called, or `timeout_ms` has
+    // passed; false at once when the window system cannot be watched so (the caller polls).
+    virtual bool wait_events(uint32_t timeout_ms) = 0;
+    // Ends the wait_events under way, or else the next one (any thread).
+    virtual void wake_events() = 0;
     virtual void set_key_repeat(bool on) = 0;
     virtual bool has_focus() = 0;
     // The modifier keys held and the locks on (KeyMod bits), as the key events so far left them.

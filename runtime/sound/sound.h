@@ -5,7 +5,7 @@
 // Operations:
 //   device       audio_init, sound_attach
 //   tones        tone_render, silence_bytes, sound_from_samples, tone_queue, sound_tone, beep
-//   main loop    serve_sound_queue, music_time_limit
+//   main loop    serve_sound_queue, music_time_limit, sound_busy
 //   raw stream   raw_frame, raw_queued_seconds, sample_rate
 //   music        play_music, render_music, music_variable_area, music_var_ref
 //   sound files  sound_open, sound_play, sound_loop, sound_stop, sound_pause, sound_paused,
@@ -47,6 +47,7 @@ void beep();
 
 void serve_sound_queue(); // main loop, every iteration
 void music_time_limit();  // main loop: stops the music stream at its time limit
+bool sound_busy();        // main loop: whether the two above have work to come
 
 // One frame of the raw stream; values run from -1 to 1. Without `stereo` the left value
 // sounds on both sides.

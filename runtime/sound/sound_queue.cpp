@@ -111,10 +111,19 @@ void music_time_limit() {
     if (sound.stream.watch.compare_exchange_strong(watch, 0)) mixer().music_halt();
 }
 
+bool sound_busy() {
+    const SoundQueue& q = sound.queue;
+    return q.flush_to.load() >= 0 ||
+           q.read_index.load(std::memory_order_relaxed) !=
+               q.write_index.load(std::memory_order_acquire) ||
+           sound.stream.watch.load(std::memory_order_acquire) != 0;
+}
+
 void sound_attach() {
     sound.device.mixer = &host_platform().mixer();
     // A hook a test has filled already stays as it is.
     if (!host_hooks.serve_sound_queue) host_hooks.serve_sound_queue = serve_sound_queue;
     if (!host_hooks.music_time_limit) host_hooks.music_time_limit = music_time_limit;
+    if (!host_hooks.sound_busy) host_hooks.sound_busy = sound_busy;
     if (!host_hooks.shutdown) host_hooks.shutdown = [] { mixer().close(); };
 }

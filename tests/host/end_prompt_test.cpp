@@ -27,12 +27,10 @@ std::string shown_row(uint32_t row) {
     return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
-// Waits up to two seconds for `done`.
+// Waits for `done`, up to the generous deadline.
 template <class Check> bool eventually(Check done) {
-    for (int i = 0; i < 200; ++i) {
+    for (uint32_t start = ticks_ms(); ticks_ms() - start < generous_deadline_ms; sleep_ms(10))
         if (done()) return true;
-        sleep_ms(10);
-    }
     return false;
 }
 

@@ -30,6 +30,8 @@ class ReportingPlatform final : public Platform {
     }
     bool poll_event(HostEvent& event) override { return base().poll_event(event); }
     bool events_waiting() override { return base().events_waiting(); }
+    bool wait_events(uint32_t timeout_ms) override { return base().wait_events(timeout_ms); }
+    void wake_events() override { base().wake_events(); }
     void set_key_repeat(bool on) override { base().set_key_repeat(on); }
     bool has_focus() override { return base().has_focus(); }
     uint32_t key_modifiers() override { return base().key_modifiers(); }
