@@ -39,6 +39,26 @@ inline bool is_reusable(const RtString* s) {
     return s->is_temporary && is_tracked(s) && !s->in_conventional_memory;
 }
 
+// Copies n bytes between texts that do not overlap. Most texts are short: up to 16 bytes move
+// as two words that may overlap, without a call.
+[[gnu::always_inline]] inline void text_copy(char* to, const char* from, size_t n) {
+    if (n >= 8 && n <= 16) {
+        uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + n - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4 && n < 8) {
+        uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + n - 4, &tail, 4);
+    } else if (n != 0) {
+        std::memcpy(to, from, n);
+    }
+}
+
 // Descriptor pool
 
 [[gnu::always_inline]] inline RtString* descriptor_acquire() {
@@ -171,7 +191,7 @@ inline bool is_reusable(const RtString* s) {
     // the text where it is, so s is freed before the bytes move.
     const char* from = s->text + offset;
     if (s->is_temporary) string_free(s);
-    if (count != 0) std::memcpy(copy->text, from, count);
+    text_copy(copy->text, from, count);
     return copy;
 }
 
@@ -267,8 +287,8 @@ inline bool can_take_over(const RtString* destination, const RtString* source) {
     uint32_t b_length = b->length;
     if (a->is_temporary) string_free(a);
     if (b->is_temporary && b != a) string_free(b);
-    std::memcpy(result->text, a_text, a_length);
-    std::memcpy(result->text + a_length, b_text, b_length);
+    text_copy(result->text, a_text, a_length);
+    text_copy(result->text + a_length, b_text, b_length);
     return result;
 }
 
