@@ -145,8 +145,12 @@ void descriptor_word_write(const RtString* s) {
 // stays where it is: it is slack the string before it may still grow into.
 void area_pack(StringArea& area, size_t first_text, size_t gap_kept) {
     char* end = area.base + first_text;
-    for (uint32_t i = 0; i < area.list.count; ++i) {
-        RtString* s = area.list.slots[i];
+    // The moves below may alias anything: the list is read into locals so that the walk over
+    // the vacant slots does not read it again for each slot.
+    RtString* const* slots = area.list.slots;
+    uint32_t count = area.list.count;
+    for (uint32_t i = 0; i < count; ++i) {
+        RtString* s = slots[i];
         if (s == vacant_slot) continue;
         if (static_cast<size_t>(s->text - end) > gap_kept) {
             if (s->length != 0) std::memmove(end, s->text, s->length);
