@@ -9,13 +9,14 @@
 
 StringState strings;
 
+using namespace rtstring_detail;
+
 namespace {
 
 constexpr uint32_t descriptor_block_size = 65536;
 constexpr uint32_t free_stack_initial_capacity = 65536;
 constexpr uint32_t list_initial_capacity = 65535;
 constexpr size_t main_area_initial_size = size_t{1} << 20;
-constexpr size_t slack = 32; // follows every new text in the main area, room to grow in place
 constexpr uint32_t conventional_area_size = 65536;
 constexpr uint32_t conventional_first_text = 256;
 constexpr uint32_t conventional_initial_top = conventional_area_size - 8;
@@ -65,26 +66,23 @@ void descriptor_block_new() {
     strings.descriptors.block_used = 0;
 }
 
-[[gnu::always_inline]] inline RtString* descriptor_acquire() {
+} // namespace
+
+// Block descriptors are zeroed by calloc: fresh ones need no clearing.
+RtString* rtstring_detail::descriptor_from_block() {
     auto& pool = strings.descriptors;
-    if (pool.free_count != 0) {
-        RtString* s = pool.free_stack[--pool.free_count];
-        *s = RtString{};
-        return s;
-    }
     if (pool.block_used == descriptor_block_size) descriptor_block_new();
     return &pool.block[pool.block_used++];
 }
 
-[[gnu::always_inline]] inline void descriptor_release(RtString* s) {
+void rtstring_detail::free_stack_grow() {
     auto& pool = strings.descriptors;
-    if (pool.free_count == pool.free_capacity) {
-        if (!resize_array(pool.free_stack, size_t{pool.free_capacity} * 2))
-            out_of_memory(ErrorCode::descriptors_full);
-        pool.free_capacity *= 2;
-    }
-    pool.free_stack[pool.free_count++] = s;
+    if (!resize_array(pool.free_stack, size_t{pool.free_capacity} * 2))
+        out_of_memory(ErrorCode::descriptors_full);
+    pool.free_capacity *= 2;
 }
+
+namespace {
 
 // Lists
 
@@ -96,16 +94,6 @@ StringArea& area_of(const RtString* s) {
     return s->in_conventional_memory ? strings.conventional : strings.main;
 }
 
-// Fixed and read-only strings do not own their text and are in no string list.
-bool is_tracked(const RtString* s) {
-    return !s->is_fixed && !s->is_readonly;
-}
-
-// A temporary whose text may be cut down where it lies.
-bool is_reusable(const RtString* s) {
-    return s->is_temporary && is_tracked(s) && !s->in_conventional_memory;
-}
-
 void list_double(StringList& list, ErrorCode code) {
     uint32_t capacity = list.capacity * 2;
     if (list.capacity > UINT32_MAX / 2 - 1 || !resize_array(list.slots, size_t{capacity} + 1))
@@ -113,8 +101,10 @@ void list_double(StringList& list, ErrorCode code) {
     list.capacity = capacity;
 }
 
+} // namespace
+
 // Squeezes out the vacant slots, and doubles the capacity when that freed too little.
-void list_make_room(StringArea& area) {
+void rtstring_detail::list_make_room(StringArea& area) {
     StringList& list = area.list;
     uint32_t kept = 0;
     for (uint32_t i = 0; i < list.count; ++i) {
@@ -129,24 +119,14 @@ void list_make_room(StringArea& area) {
                     is_main(area) ? ErrorCode::main_list_full : ErrorCode::conventional_list_full);
 }
 
-[[gnu::always_inline]] inline void list_append(StringArea& area, RtString* s) {
-    StringList& list = area.list;
-    if (list.count > list.capacity) list_make_room(area);
-    s->list_index = list.count;
-    list.slots[list.count++] = s;
+void rtstring_detail::temporaries_grow() {
+    StringList& list = strings.temporaries;
+    uint32_t old_entries = list.capacity + 1;
+    list_double(list, ErrorCode::temporary_list_full);
+    std::fill(list.slots + old_entries, list.slots + list.capacity + 1, nullptr);
 }
 
-[[gnu::always_inline]] inline void temporary_enter(RtString* s) {
-    StringList& list = strings.temporaries;
-    if (list.count > list.capacity) {
-        uint32_t old_entries = list.capacity + 1;
-        list_double(list, ErrorCode::temporary_list_full);
-        std::fill(list.slots + old_entries, list.slots + list.capacity + 1, nullptr);
-    }
-    s->temp_index = list.count;
-    s->is_temporary = 1;
-    list.slots[list.count++] = s;
-}
+namespace {
 
 // Descriptor words
 
@@ -165,8 +145,12 @@ void descriptor_word_write(const RtString* s) {
 // stays where it is: it is slack the string before it may still grow into.
 void area_pack(StringArea& area, size_t first_text, size_t gap_kept) {
     char* end = area.base + first_text;
-    for (uint32_t i = 0; i < area.list.count; ++i) {
-        RtString* s = area.list.slots[i];
+    // The moves below may alias anything: the list is read into locals so that the walk over
+    // the vacant slots does not read it again for each slot.
+    RtString* const* slots = area.list.slots;
+    uint32_t count = area.list.count;
+    for (uint32_t i = 0; i < count; ++i) {
+        RtString* s = slots[i];
         if (s == vacant_slot) continue;
         if (static_cast<size_t>(s->text - end) > gap_kept) {
             if (s->length != 0) std::memmove(end, s->text, s->length);
@@ -178,8 +162,10 @@ void area_pack(StringArea& area, size_t first_text, size_t gap_kept) {
     area.used = static_cast<size_t>(end - area.base);
 }
 
+} // namespace
+
 // Packs the main area, and grows it unless that left at least half of it free.
-void string_area_compact(size_t needed) {
+void rtstring_detail::string_area_compact(size_t needed) {
     StringArea& area = strings.main;
     area_pack(area, 0, slack);
     if (2 * area.used + needed + slack < area.limit) return;
@@ -196,6 +182,8 @@ void string_area_compact(size_t needed) {
     area.base = grown;
     area.limit = size;
 }
+
+namespace {
 
 void conventional_area_compact() {
     area_pack(strings.conventional, conventional_first_text, 0);
@@ -214,23 +202,6 @@ void conventional_area_compact() {
 }
 
 // Creation
-
-[[gnu::always_inline]] inline RtString* area_place(StringArea& area, uint32_t length,
-                                                   size_t advance) {
-    RtString* s = descriptor_acquire();
-    s->length = length;
-    s->text = area.base + area.used;
-    area.used += advance;
-    list_append(area, s);
-    return s;
-}
-
-[[gnu::always_inline]] inline RtString* main_string_new(uint32_t length, bool temporary) {
-    area_make_room(strings.main, size_t{length} + slack);
-    RtString* s = area_place(strings.main, length, size_t{length} + slack);
-    if (temporary) temporary_enter(s);
-    return s;
-}
 
 RtString* conventional_string_new(uint32_t length, bool temporary) {
     StringArea& area = strings.conventional;
@@ -255,62 +226,12 @@ RtString* conventional_string_new(uint32_t length, bool temporary) {
     return s;
 }
 
-RtString* literal_new(const char* text, uint32_t length) {
-    RtString* s = descriptor_acquire();
-    s->text = const_cast<char*>(text); // read-only: never written through
-    s->length = length;
-    s->is_readonly = 1;
-    temporary_enter(s);
-    return s;
-}
-
-// A new temporary holding `count` bytes of s from `offset`; s is freed if it is a temporary.
-RtString* temporary_copy(RtString* s, uint32_t offset, uint32_t count) {
-    RtString* copy = main_string_new(count, true);
-    // Read s only now: making the copy may have compacted the area under it.
-    if (count != 0) std::memcpy(copy->text, s->text + offset, count);
-    if (s->is_temporary) str_free(s);
-    return copy;
-}
-
-// The part of s from `offset` of length `count`: s itself when that is all of s, s cut down in
-// place when it is a reusable temporary, otherwise a new temporary.
-RtString* substring(RtString* s, uint32_t offset, uint32_t count) {
-    if (offset == 0 && count == s->length) return s;
-    if (!is_reusable(s)) return temporary_copy(s, offset, count);
-    s->text += offset;
-    s->length = count;
-    return s;
-}
-
 // Assignment
 
 void fixed_fill(RtString* destination, const RtString* source) {
     uint32_t n = std::min(source->length, destination->length);
     if (n != 0) std::memmove(destination->text, source->text, n);
     std::memset(destination->text + n, ' ', destination->length - n);
-}
-
-bool can_take_over(const RtString* destination, const RtString* source) {
-    return source->is_temporary && is_tracked(source) &&
-           source->in_conventional_memory == destination->in_conventional_memory;
-}
-
-// The destination takes the temporary's text and its list slot; the temporary is gone.
-void take_over(RtString* destination, RtString* source) {
-    StringList& list = area_of(source).list;
-    if (is_tracked(destination)) list.slots[destination->list_index] = vacant_slot;
-    list.slots[source->list_index] = destination;
-    destination->list_index = source->list_index;
-
-    StringList& temporaries = strings.temporaries;
-    temporaries.slots[source->temp_index] = vacant_slot;
-    if (source->temp_index + 1 == temporaries.count) --temporaries.count;
-
-    destination->text = source->text;
-    destination->length = source->length;
-    destination->is_readonly = 0;
-    descriptor_release(source);
 }
 
 // Gives the destination a new text at `used` holding the source's bytes.
@@ -357,7 +278,9 @@ void assign_grow(RtString* destination, const RtString* source) {
     relocate(area, destination, source);
 }
 
-RtString* assign(RtString* destination, RtString* source) {
+} // namespace
+
+RtString* rtstring_detail::assign(RtString* destination, RtString* source) {
     if (destination == source) return destination;
     if (destination->is_fixed) {
         fixed_fill(destination, source);
@@ -371,10 +294,22 @@ RtString* assign(RtString* destination, RtString* source) {
     } else {
         assign_grow(destination, source);
     }
-    if (source->is_temporary) str_free(source);
+    if (source->is_temporary) string_free(source);
     descriptor_word_write(destination);
     return destination;
 }
+
+[[noreturn]] void rtstring_detail::string_too_long() {
+    out_of_memory(ErrorCode::main_area_full);
+}
+
+void rtstring_detail::conventional_release(RtString* s) {
+    StringList& list = strings.conventional.list;
+    list.slots[s->list_index] = vacant_slot;
+    if (s->list_index + 1 == list.count) --list.count;
+}
+
+namespace {
 
 // Case conversion: bytes first..last move by `shift`.
 RtString* case_map(RtString* s, uint8_t first, uint8_t last, int shift) {
@@ -469,11 +404,6 @@ RtString* space_string() {
 
 // Creation
 
-RtString* str_new_literal(const char* text, uint32_t length) {
-    if (error_pending()) return nullptr;
-    return literal_new(length == 0 ? "" : text, length);
-}
-
 RtString* str_new_cstring(const char* text) {
     if (error_pending()) return nullptr;
     if (text == nullptr) return literal_new("", 0);
@@ -505,86 +435,8 @@ RtString* str_new_fixed(char* text, uint32_t length) {
 
 // Life and value
 
-RtString* str_assign(RtString* destination, RtString* source) {
-    if (destination == nullptr || source == nullptr || error_pending()) return destination;
-    return assign(destination, source);
-}
-
-namespace {
-
-// Freeing without the temporary slot: the field link, the string list's slot and the
-// descriptor.
-[[gnu::always_inline]] inline void string_release(RtString* s) {
-    if (s->field_link != nullptr) s->field_link->string = nullptr;
-    if (is_tracked(s)) {
-        StringArea& area = area_of(s);
-        StringList& list = area.list;
-        list.slots[s->list_index] = vacant_slot;
-        if (s->in_conventional_memory) {
-            if (s->list_index + 1 == list.count) --list.count;
-        } else {
-            // The newest texts give their space back at once; holes wait for compaction.
-            while (list.count != 0 && list.slots[list.count - 1] == vacant_slot) --list.count;
-            if (list.count == 0) {
-                area.used = 0;
-            } else {
-                const RtString* last = list.slots[list.count - 1];
-                size_t end = static_cast<size_t>(last->text - area.base) + last->length;
-                area.used = std::min(end + slack, area.limit);
-            }
-        }
-    }
-    descriptor_release(s);
-}
-
-// Vacates temporary slot `slot` and lowers the count `count` (the temporary count, or the
-// caller's copy of it) over the vacant slots just below it. Slot 0 holds null, which ends the
-// walk.
-[[gnu::always_inline]] inline void temporary_slot_free(uint32_t slot, uint32_t& count) {
-    RtString** slots = strings.temporaries.slots;
-    slots[slot] = vacant_slot;
-    while (slots[count - 1] == vacant_slot) --count;
-}
-
-} // namespace
-
-void str_free(RtString* s) {
-    if (s == nullptr) return;
-    if (s->temp_index != 0) temporary_slot_free(s->temp_index, strings.temporaries.count);
-    string_release(s);
-}
-
 uint32_t temp_mark() {
     return strings.temporaries.count;
-}
-
-int32_t temp_release(uint32_t mark, int32_t value) {
-    mark = std::max(mark, 1u); // slot 0 is never a temporary
-    // The count stays in a register until the end: each string is freed as str_free frees it.
-    uint32_t count = strings.temporaries.count;
-    while (count > mark) {
-        RtString* s = strings.temporaries.slots[--count];
-        if (s == vacant_slot) continue;
-        temporary_slot_free(count, count);
-        string_release(s);
-    }
-    strings.temporaries.count = count;
-    return value;
-}
-
-RtString* str_concat(RtString* a, RtString* b) {
-    if (a == nullptr || b == nullptr || error_pending()) return a;
-    if (b->length == 0) return a;
-    if (a->length == 0) return b;
-    uint64_t length = uint64_t{a->length} + b->length;
-    if (length > UINT32_MAX) out_of_memory(ErrorCode::main_area_full);
-    RtString* result = main_string_new(static_cast<uint32_t>(length), true);
-    // Read a and b only now: making the result may have compacted the area under them.
-    std::memcpy(result->text, a->text, a->length);
-    std::memcpy(result->text + a->length, b->text, b->length);
-    if (a->is_temporary) str_free(a);
-    if (b->is_temporary && b != a) str_free(b);
-    return result;
 }
 
 int32_t str_equal(const RtString* a, const RtString* b) {
@@ -599,27 +451,6 @@ int32_t str_not_equal(const RtString* a, const RtString* b) {
 }
 
 // Substrings and transformations
-
-RtString* str_mid(RtString* s, int32_t start, int32_t length, bool length_given) {
-    if (s == nullptr || error_pending()) return s;
-    int64_t first = start;
-    int64_t available = s->length;
-    int64_t count;
-    if (length_given) {
-        int64_t wanted = length;
-        if (first <= 0) {
-            wanted -= 1 - first; // a start before the text eats into the length
-            first = 1;
-        }
-        count = wanted <= 0 || first > available ? 0 : std::min(wanted, available - first + 1);
-    } else {
-        first = std::max<int64_t>(first, 1);
-        count = first > available ? 0 : available - first + 1;
-    }
-    // An empty result keeps its text where it was, inside the bytes the string owns.
-    uint32_t offset = count == 0 ? 0 : static_cast<uint32_t>(first - 1);
-    return substring(s, offset, static_cast<uint32_t>(count));
-}
 
 RtString* str_left(RtString* s, int32_t n) {
     if (s == nullptr || error_pending()) return s;

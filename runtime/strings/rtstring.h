@@ -17,6 +17,9 @@
 // (an operation that takes a string hands back its first argument, queries give 0), and
 // nothing is changed. The freeing operations (str_free, temp_release), the SUB frame and the
 // memory services always run, and every operation accepts the null a creator gave meanwhile.
+//
+// The operations marked inline are defined in rtstring_inline.h, so that a statement made of
+// them compiles as one unit.
 #pragma once
 
 #include <cstddef>
@@ -31,17 +34,20 @@ struct FieldLink {
     RtString* string;
 };
 
+// The flags are one byte each. They are bool rather than a byte type: a store to a byte type
+// may alias anything, and would make the compiler read the runtime's counters again after
+// every flag an operation sets.
 struct RtString {
     char* text;
     uint32_t length;
-    uint8_t in_conventional_memory;
+    bool in_conventional_memory;
     uint8_t* descriptor_word; // mirror record in conventional memory, or null
     uint32_t descriptor_word_offset;
     uint32_t list_index;
-    uint8_t is_temporary;
+    bool is_temporary;
     uint32_t temp_index; // 0: not in the temporary list
-    uint8_t is_fixed;
-    uint8_t is_readonly;
+    bool is_fixed;
+    bool is_readonly;
     FieldLink* field_link;
 
     std::string_view view() const { return {text, length}; }
@@ -55,7 +61,7 @@ RtString* null_string();
 RtString* space_string();
 
 // Creation
-RtString* str_new_literal(const char* text, uint32_t length);
+inline RtString* str_new_literal(const char* text, uint32_t length);
 RtString* str_new_cstring(const char* text);
 RtString* str_new(uint32_t length, bool temporary);
 RtString* str_new_conventional(uint32_t length, bool temporary);
@@ -67,16 +73,16 @@ RtString* str_new_empty_temporary();
 RtString* str_new_fixed(char* text, uint32_t length);
 
 // Life and value
-RtString* str_assign(RtString* destination, RtString* source);
-void str_free(RtString* s);
+inline RtString* str_assign(RtString* destination, RtString* source);
+inline void str_free(RtString* s);
 uint32_t temp_mark(); // the current temporary count, to be given to temp_release later
-int32_t temp_release(uint32_t mark, int32_t value);
-RtString* str_concat(RtString* a, RtString* b);
+inline int32_t temp_release(uint32_t mark, int32_t value);
+inline RtString* str_concat(RtString* a, RtString* b);
 int32_t str_equal(const RtString* a, const RtString* b);
 int32_t str_not_equal(const RtString* a, const RtString* b);
 
 // Substrings and transformations
-RtString* str_mid(RtString* s, int32_t start, int32_t length, bool length_given);
+inline RtString* str_mid(RtString* s, int32_t start, int32_t length, bool length_given);
 RtString* str_left(RtString* s, int32_t n);
 RtString* str_right(RtString* s, int32_t n);
 RtString* str_ltrim(RtString* s);
@@ -165,3 +171,5 @@ struct StringState {
     RtString* space_string;
 };
 extern StringState strings;
+
+#include "runtime/strings/rtstring_inline.h"

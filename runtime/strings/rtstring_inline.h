@@ -1,0 +1,315 @@
+// The common paths of the operations a typical string statement is made of: a literal, a
+// concatenation, an assignment that takes over a temporary, a substring, freeing and the
+// statement's release. They are defined here, inline, so that a statement compiles as one
+// unit: the pool, list and area counters then pass from one operation to the next in registers
+// instead of through a chain of stores and loads. The rare paths (growth, compaction, errors,
+// conventional memory) stay out of line in rtstring.cpp.
+//
+// Each operation reads the counters it changes into locals and writes them back once, before
+// any text is copied: a copied byte may alias anything, and would force them to be read again.
+// Included at the end of rtstring.h; not for direct use.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/kernel/errors.h"
+
+namespace rtstring_detail {
+
+constexpr size_t slack = 32; // follows every new text in the main area, room to grow in place
+
+// Out of line, in rtstring.cpp.
+RtString* descriptor_from_block();       // the free stack is empty
+void free_stack_grow();                  // the free stack is full
+void list_make_room(StringArea& area);   // the list has no spare slot left
+void temporaries_grow();                 // the temporary list has no spare slot left
+void string_area_compact(size_t needed); // the main area lacks `needed` bytes at `used`
+[[noreturn]] void string_too_long();     // a result beyond the longest length
+void conventional_release(RtString* s);  // a conventional string leaves its list
+RtString* assign(RtString* destination, RtString* source); // every kind of assignment
+
+// Fixed and read-only strings do not own their text and are in no string list.
+inline bool is_tracked(const RtString* s) {
+    return !s->is_fixed && !s->is_readonly;
+}
+
+// A temporary whose text may be cut down where it lies.
+inline bool is_reusable(const RtString* s) {
+    return s->is_temporary && is_tracked(s) && !s->in_conventional_memory;
+}
+
+// Copies n bytes between texts that do not overlap. Most texts are short: up to 16 bytes move
+// as two words that may overlap, without a call.
+[[gnu::always_inline]] inline void text_copy(char* to, const char* from, size_t n) {
+    if (n >= 8 && n <= 16) {
+        uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + n - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + n - 8, &tail, 8);
+    } else if (n >= 4 && n < 8) {
+        uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + n - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + n - 4, &tail, 4);
+    } else if (n != 0) {
+        std::memcpy(to, from, n);
+    }
+}
+
+// Descriptor pool
+
+[[gnu::always_inline]] inline RtString* descriptor_acquire() {
+    auto& pool = strings.descriptors;
+    uint32_t count = pool.free_count;
+    if (count == 0) [[unlikely]]
+        return descriptor_from_block();
+    pool.free_count = count - 1;
+    RtString* s = pool.free_stack[count - 1];
+    *s = RtString{};
+    return s;
+}
+
+[[gnu::always_inline]] inline void descriptor_release(RtString* s) {
+    auto& pool = strings.descriptors;
+    uint32_t count = pool.free_count;
+    if (count == pool.free_capacity) [[unlikely]]
+        free_stack_grow();
+    pool.free_stack[count] = s;
+    pool.free_count = count + 1;
+}
+
+// Lists
+
+[[gnu::always_inline]] inline void list_append(StringArea& area, RtString* s) {
+    StringList& list = area.list;
+    if (list.count > list.capacity) [[unlikely]]
+        list_make_room(area);
+    uint32_t index = list.count;
+    s->list_index = index;
+    list.slots[index] = s;
+    list.count = index + 1;
+}
+
+[[gnu::always_inline]] inline void temporary_enter(RtString* s) {
+    StringList& list = strings.temporaries;
+    if (list.count > list.capacity) [[unlikely]]
+        temporaries_grow();
+    uint32_t index = list.count;
+    s->temp_index = index;
+    s->is_temporary = 1;
+    list.slots[index] = s;
+    list.count = index + 1;
+}
+
+// Vacates temporary slot `slot` and lowers the count `count` (the temporary count, or the
+// caller's copy of it) over the vacant slots just below it. Slot 0 holds null, which ends the
+// walk.
+[[gnu::always_inline]] inline void temporary_slot_free(uint32_t slot, uint32_t& count) {
+    RtString** slots = strings.temporaries.slots;
+    slots[slot] = vacant_slot;
+    while (slots[count - 1] == vacant_slot) --count;
+}
+
+// Freeing without the temporary slot: the field link, the string list's slot and the
+// descriptor.
+[[gnu::always_inline]] inline void string_release(RtString* s) {
+    if (s->field_link != nullptr) s->field_link->string = nullptr;
+    if (is_tracked(s)) {
+        if (s->in_conventional_memory) [[unlikely]] {
+            conventional_release(s);
+        } else {
+            // The newest texts give their space back at once; holes wait for compaction.
+            StringArea& area = strings.main;
+            RtString** slots = area.list.slots;
+            uint32_t count = area.list.count;
+            slots[s->list_index] = vacant_slot;
+            while (count != 0 && slots[count - 1] == vacant_slot) --count;
+            area.list.count = count;
+            if (count == 0) {
+                area.used = 0;
+            } else {
+                const RtString* last = slots[count - 1];
+                size_t end = static_cast<size_t>(last->text - area.base) + last->length;
+                area.used = std::min(end + slack, area.limit);
+            }
+        }
+    }
+    descriptor_release(s);
+}
+
+// Creation
+
+// A new string of `length` bytes at `used`, which moves on by `advance`.
+[[gnu::always_inline]] inline RtString* area_place(StringArea& area, uint32_t length,
+                                                   size_t advance) {
+    RtString* s = descriptor_acquire();
+    size_t used = area.used;
+    s->length = length;
+    s->text = area.base + used;
+    area.used = used + advance;
+    list_append(area, s);
+    return s;
+}
+
+[[gnu::always_inline]] inline RtString* main_string_new(uint32_t length, bool temporary) {
+    StringArea& area = strings.main;
+    size_t advance = size_t{length} + slack;
+    if (area.used + advance > area.limit) [[unlikely]]
+        string_area_compact(advance);
+    RtString* s = area_place(area, length, advance);
+    if (temporary) temporary_enter(s);
+    return s;
+}
+
+[[gnu::always_inline]] inline RtString* literal_new(const char* text, uint32_t length) {
+    RtString* s = descriptor_acquire();
+    s->text = const_cast<char*>(text); // read-only: never written through
+    s->length = length;
+    s->is_readonly = 1;
+    temporary_enter(s);
+    return s;
+}
+
+// Freeing, as str_free.
+[[gnu::always_inline]] inline void string_free(RtString* s) {
+    if (s->temp_index != 0) {
+        uint32_t count = strings.temporaries.count;
+        temporary_slot_free(s->temp_index, count);
+        strings.temporaries.count = count;
+    }
+    string_release(s);
+}
+
+// A new temporary holding `count` bytes of s from `offset`; s is freed if it is a temporary.
+[[gnu::always_inline]] inline RtString* temporary_copy(RtString* s, uint32_t offset,
+                                                       uint32_t count) {
+    RtString* copy = main_string_new(count, true);
+    // Read s only now: making the copy may have compacted the area under it. Freeing leaves
+    // the text where it is, so s is freed before the bytes move.
+    const char* from = s->text + offset;
+    if (s->is_temporary) string_free(s);
+    text_copy(copy->text, from, count);
+    return copy;
+}
+
+// The part of s from `offset` of length `count`: s itself when that is all of s, s cut down in
+// place when it is a reusable temporary, otherwise a new temporary.
+[[gnu::always_inline]] inline RtString* substring(RtString* s, uint32_t offset, uint32_t count) {
+    if (offset == 0 && count == s->length) return s;
+    if (!is_reusable(s)) return temporary_copy(s, offset, count);
+    s->text += offset;
+    s->length = count;
+    return s;
+}
+
+// Assignment
+
+// A temporary of the destination's area, whose text and list slot the destination can take.
+inline bool can_take_over(const RtString* destination, const RtString* source) {
+    return source->is_temporary && is_tracked(source) &&
+           source->in_conventional_memory == destination->in_conventional_memory;
+}
+
+// The destination takes the temporary's text and its list slot; the temporary is gone.
+[[gnu::always_inline]] inline void take_over(RtString* destination, RtString* source) {
+    StringList& list =
+        source->in_conventional_memory ? strings.conventional.list : strings.main.list;
+    if (is_tracked(destination)) list.slots[destination->list_index] = vacant_slot;
+    list.slots[source->list_index] = destination;
+    destination->list_index = source->list_index;
+
+    StringList& temporaries = strings.temporaries;
+    temporaries.slots[source->temp_index] = vacant_slot;
+    if (source->temp_index + 1 == temporaries.count) temporaries.count = source->temp_index;
+
+    destination->text = source->text;
+    destination->length = source->length;
+    destination->is_readonly = 0;
+    descriptor_release(source);
+}
+
+} // namespace rtstring_detail
+
+// The operations
+
+[[gnu::always_inline]] inline RtString* str_new_literal(const char* text, uint32_t length) {
+    if (error_pending()) return nullptr;
+    return rtstring_detail::literal_new(length == 0 ? "" : text, length);
+}
+
+[[gnu::always_inline]] inline void str_free(RtString* s) {
+    if (s != nullptr) rtstring_detail::string_free(s);
+}
+
+[[gnu::always_inline]] inline int32_t temp_release(uint32_t mark, int32_t value) {
+    using namespace rtstring_detail;
+    mark = std::max(mark, 1u); // slot 0 is never a temporary
+    // The count stays in a register until the end: each string is freed as str_free frees it.
+    uint32_t count = strings.temporaries.count;
+    while (count > mark) {
+        RtString* s = strings.temporaries.slots[--count];
+        if (s == vacant_slot) continue;
+        temporary_slot_free(count, count);
+        string_release(s);
+    }
+    strings.temporaries.count = count;
+    return value;
+}
+
+[[gnu::always_inline]] inline RtString* str_assign(RtString* destination, RtString* source) {
+    using namespace rtstring_detail;
+    if (destination == nullptr || source == nullptr || error_pending()) return destination;
+    // Taking over a temporary of the main area: no descriptor word to write.
+    if (destination != source && !destination->is_fixed && !source->in_conventional_memory &&
+        can_take_over(destination, source)) {
+        take_over(destination, source);
+        return destination;
+    }
+    return assign(destination, source);
+}
+
+[[gnu::always_inline]] inline RtString* str_concat(RtString* a, RtString* b) {
+    using namespace rtstring_detail;
+    if (a == nullptr || b == nullptr || error_pending()) return a;
+    if (b->length == 0) return a;
+    if (a->length == 0) return b;
+    uint64_t length = uint64_t{a->length} + b->length;
+    if (length > UINT32_MAX) string_too_long();
+    RtString* result = main_string_new(static_cast<uint32_t>(length), true);
+    // Read a and b only now: making the result may have compacted the area under them.
+    // Freeing leaves their texts where they are, so they are freed before the bytes move.
+    const char* a_text = a->text;
+    const char* b_text = b->text;
+    uint32_t a_length = a->length;
+    uint32_t b_length = b->length;
+    if (a->is_temporary) string_free(a);
+    if (b->is_temporary && b != a) string_free(b);
+    text_copy(result->text, a_text, a_length);
+    text_copy(result->text + a_length, b_text, b_length);
+    return result;
+}
+
+[[gnu::always_inline]] inline RtString* str_mid(RtString* s, int32_t start, int32_t length,
+                                                bool length_given) {
+    if (s == nullptr || error_pending()) return s;
+    int64_t first = start;
+    int64_t available = s->length;
+    int64_t count;
+    if (length_given) {
+        int64_t wanted = length;
+        if (first <= 0) {
+            wanted -= 1 - first; // a start before the text eats into the length
+            first = 1;
+        }
+        count = wanted <= 0 || first > available ? 0 : std::min(wanted, available - first + 1);
+    } else {
+        first = std::max<int64_t>(first, 1);
+        count = first > available ? 0 : available - first + 1;
+    }
+    // An empty result keeps its text where it was, inside the bytes the string owns.
+    uint32_t offset = count == 0 ? 0 : static_cast<uint32_t>(first - 1);
+    return rtstring_detail::substring(s, offset, static_cast<uint32_t>(count));
+}
