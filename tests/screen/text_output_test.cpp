@@ -24,8 +24,15 @@ class TextOutput : public testing::Test {
         text_output = {};
         strings_init();
         screen_startup();
-        host.auto_rows_extend.store(1);
+        auto_rows_extend = host.auto_rows_extend.exchange(1);
     }
+    // The key line and the growth of the screen are global: the next suite's tests must not
+    // find them on.
+    void TearDown() override {
+        text_output = {};
+        host.auto_rows_extend.store(auto_rows_extend);
+    }
+    int32_t auto_rows_extend = 0;
     static ImageRecord& dest() { return *screen.destination; }
     static void print(std::string_view text, bool newline = false) { print_chars(text, newline); }
     static void at(int32_t row, int32_t column) { locate(row, column, 0, 0, 0, 3); }
