@@ -3,10 +3,11 @@
 #   plain    a RelWithDebInfo build and every test, each in a process of its own;
 #   whole    each quick suite's program run once as a whole, shuffled, twice over, so that no
 #            test leans on what another left behind;
-#   release  a Release build (-O3) of everything, tests included;
+#   release  a Release build (-O3) of the runtime, the game and the examples (warnings that
+#            only the optimiser finds);
 #   asan     AddressSanitizer + UndefinedBehaviorSanitizer over every suite but the soak and
 #            the real-window walks (both repeat what the headless suites check);
-#   tsan     ThreadSanitizer over the threaded suites;
+#   tsan     ThreadSanitizer over the threaded suites, which are all it builds;
 #   fuzz     every parser under libFuzzer for a bounded time.
 # Warnings are errors in every build. A failed stage does not stop the later ones; the script
 # fails at the end, naming it. With --quick only the plain stage runs.
@@ -47,11 +48,16 @@ stage() { # name, command...
   timings+=("$(printf '%-8s %4d s  %s' "$name" $((SECONDS - start)) "$verdict")")
   echo "== $name: $((SECONDS - start)) s, $verdict"
 }
-build() { # folder, extra cmake arguments...
-  local dir=$1
+build() { # folder, extra cmake arguments..., optionally -- and the targets to build
+  local dir=$1 configure=() targets=()
   shift
-  cmake -S . -B "$dir" -DRT_WERROR=ON "$@" >/dev/null &&
-    cmake --build "$dir" -j"$jobs"
+  while (($#)) && [[ $1 != -- ]]; do
+    configure+=("$1")
+    shift
+  done
+  (($#)) && shift && targets=(--target "$@")
+  cmake -S . -B "$dir" -DRT_WERROR=ON "${configure[@]}" >/dev/null &&
+    cmake --build "$dir" -j"$jobs" "${targets[@]}"
 }
 
 plain() {
@@ -74,7 +80,7 @@ whole() {
 }
 
 release() {
-  build build/release -DCMAKE_BUILD_TYPE=Release
+  build build/release -DCMAKE_BUILD_TYPE=Release -DRT_BUILD_TESTS=OFF
 }
 
 asan() {
@@ -84,7 +90,8 @@ asan() {
 }
 
 tsan() {
-  build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_SANITIZE=thread -DRT_BUILD_BENCH=OFF &&
+  build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRT_SANITIZE=thread -DRT_BUILD_BENCH=OFF \
+    -- threaded_tests &&
     TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build/tsan -j"$test_jobs" -L threaded --output-on-failure
 }
