@@ -70,13 +70,13 @@ plain() {
 # suites play the game for minutes, and each of their tests runs it in a process of its own.
 whole_suites=(strings numbers screen host hardening input sound)
 whole() {
-  local failed=0
+  local status=0
   for suite in "${whole_suites[@]}"; do
     # Each test's host run has a limit of its own; this one only keeps a hang from holding CI.
     (cd build/plain/tests &&
-      timeout 900 "./test_$suite" --gtest_shuffle --gtest_repeat=2 --gtest_brief=1) || failed=1
+      timeout 900 "./test_$suite" --gtest_shuffle --gtest_repeat=2 --gtest_brief=1) || status=1
   done
-  return $failed
+  return $status
 }
 
 release() {
