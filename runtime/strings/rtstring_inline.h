@@ -125,7 +125,11 @@ inline bool is_reusable(const RtString* s) {
             StringArea& area = strings.main;
             RtString** slots = area.list.slots;
             uint32_t count = area.list.count;
-            slots[s->list_index] = vacant_slot;
+            // The slot just vacated is not read back: a load of what was just stored waits for
+            // the store, and freeing the newest string is the common case.
+            uint32_t index = s->list_index;
+            slots[index] = vacant_slot;
+            if (index + 1 == count) count = index;
             while (count != 0 && slots[count - 1] == vacant_slot) --count;
             area.list.count = count;
             if (count == 0) {
