@@ -54,18 +54,19 @@ void check_wait(uint32_t start_ms, double least, double below) {
     require(waited >= least && waited < below, "the wait");
 }
 
-// Program side: waits until the disk driver has written `seconds` of sound since the device
-// opened, however slowly a busy machine lets it write.
-void await_output(double seconds) {
+// Program side: waits until the disk driver has written at least `count` sounds and then
+// `gap_frames` of silence, however late a busy machine lets them start or write.
+void await_sounds(size_t count, size_t gap_frames) {
     const char* path = std::getenv("SDL_DISKAUDIOFILE");
-    auto wanted_bytes = uintmax_t(seconds * mixer_rate_hz) * 4; // 16-bit stereo frames
     wait_until(
         [&] {
-            std::error_code error;
-            uintmax_t bytes = std::filesystem::file_size(path, error);
-            return !error && bytes >= wanted_bytes;
+            SampleBuffer samples = read_samples(path);
+            std::vector<Segment> found = segments(samples, gap_frames);
+            if (found.size() < count) return false;
+            size_t sound_end = found.back().start_frame + found.back().frames;
+            return samples.size() / 2 >= sound_end + gap_frames;
         },
-        "the sound was written");
+        "the sounds were written");
 }
 
 constexpr double startup_silence_seconds = double(startup_silence_frames) / mixer_rate_hz;
@@ -75,7 +76,7 @@ constexpr double startup_silence_seconds = double(startup_silence_frames) / mixe
 TEST_F(AudioOutput, AQueuedToneIsHeardAtItsFrequencyAfterTheStartUpSilence) {
     EXPECT_EXIT(run([](int) {
                     tone_queue(440, 1.0, false);
-                    await_output(startup_silence_seconds + 1.2);
+                    await_sounds(1, 200);
                 }),
                 ExitedWithCode(0), "");
     SampleBuffer samples = output();
@@ -119,7 +120,7 @@ TEST_F(AudioOutput, ABackgroundMelodyReturnsAtOnceAndStillPlays) {
                     statement_check(0);
                     // Held, it would wait for the start-up silence and the melody.
                     check_wait(start, 0, startup_silence_seconds + 1);
-                    await_output(startup_silence_seconds + 1.2);
+                    await_sounds(4, 200);
                 }),
                 ExitedWithCode(0), "waited");
     EXPECT_EQ(segments(output(), 200).size(), 4u);
@@ -131,7 +132,7 @@ TEST_F(AudioOutput, TwoBeepsAreTwoTones) {
                     delay(500); // past the start-up silence
                     beep();
                     beep();
-                    delay(400);
+                    await_sounds(2, 100);
                 }),
                 ExitedWithCode(0), "");
     SampleBuffer samples = output();
@@ -152,7 +153,7 @@ TEST_F(AudioOutput, TheRawStreamPlaysWhatTheProgramWrites) {
                         raw_frame(0.5 * std::sin(2 * std::numbers::pi * 300 * t), 0, false);
                     }
                     while (raw_queued_seconds() > 0) delay(10);
-                    delay(200);
+                    await_sounds(1, 200);
                 }),
                 ExitedWithCode(0), "");
     SampleBuffer samples = output();
@@ -184,7 +185,7 @@ TEST_F(AudioOutput, TheGamePlaysASoundFileToItsEndAndStopsALimitedOne) {
                     h = sound_open(&name, nullptr, false);
                     sound_limit(h, 0.2);
                     sound_play(h);
-                    delay(700);
+                    await_sounds(2, 200);
                 }),
                 ExitedWithCode(0), "waited");
     std::filesystem::remove(file);
