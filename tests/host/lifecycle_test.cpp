@@ -104,7 +104,8 @@ TEST(MainLoop, KeepsTheTickCountAndRefreshesOnAlternateIterations) {
                 auto tick = [] {
                     return mem_load8(0x46C) | mem_load8(0x46D) << 8 | mem_load8(0x46E) << 16;
                 };
-                delay(50); // the main loop stores the first count
+                // The main loop stores the count before it first serves the sound queue.
+                wait_until([] { return services.load() > 0; }, "the main loop turns");
                 uint32_t start = ticks_ms();
                 int first = tick(), served = services.load();
                 // The count follows the clock: a second's 18 ticks come, and never sooner.
