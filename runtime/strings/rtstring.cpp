@@ -1,6 +1,7 @@
 #include "runtime/strings/rtstring.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 
@@ -86,6 +87,23 @@ namespace {
 
 // Lists
 
+// A program that keeps replacing its variables leaves long runs of vacant slots behind in the
+// main list: walks over the list skip them a block at a time, compared with this block.
+const auto vacant_run = [] {
+    std::array<RtString*, 32> run;
+    run.fill(vacant_slot);
+    return run;
+}();
+
+// The first live slot from `i` on, or `count` when there is none.
+uint32_t next_live(RtString* const* slots, uint32_t i, uint32_t count) {
+    while (count - i >= vacant_run.size() &&
+           std::memcmp(slots + i, vacant_run.data(), sizeof vacant_run) == 0)
+        i += vacant_run.size();
+    while (i < count && slots[i] == vacant_slot) ++i;
+    return i;
+}
+
 bool is_main(const StringArea& area) {
     return &area == &strings.main;
 }
@@ -107,9 +125,9 @@ void list_double(StringList& list, ErrorCode code) {
 void rtstring_detail::list_make_room(StringArea& area) {
     StringList& list = area.list;
     uint32_t kept = 0;
-    for (uint32_t i = 0; i < list.count; ++i) {
+    for (uint32_t i = next_live(list.slots, 0, list.count); i < list.count;
+         i = next_live(list.slots, i + 1, list.count)) {
         RtString* s = list.slots[i];
-        if (s == vacant_slot) continue;
         s->list_index = kept;
         list.slots[kept++] = s;
     }
@@ -149,9 +167,8 @@ void area_pack(StringArea& area, size_t first_text, size_t gap_kept) {
     // the vacant slots does not read it again for each slot.
     RtString* const* slots = area.list.slots;
     uint32_t count = area.list.count;
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = next_live(slots, 0, count); i < count; i = next_live(slots, i + 1, count)) {
         RtString* s = slots[i];
-        if (s == vacant_slot) continue;
         if (static_cast<size_t>(s->text - end) > gap_kept) {
             if (s->length != 0) std::memmove(end, s->text, s->length);
             s->text = end;
@@ -174,9 +191,10 @@ void rtstring_detail::string_area_compact(size_t needed) {
     auto* grown = static_cast<char*>(std::malloc(size));
     if (grown == nullptr) out_of_memory(ErrorCode::main_area_full);
     std::memcpy(grown, area.base, area.used);
-    for (uint32_t i = 0; i < area.list.count; ++i) {
+    for (uint32_t i = next_live(area.list.slots, 0, area.list.count); i < area.list.count;
+         i = next_live(area.list.slots, i + 1, area.list.count)) {
         RtString* s = area.list.slots[i];
-        if (s != vacant_slot) s->text = grown + (s->text - area.base);
+        s->text = grown + (s->text - area.base);
     }
     std::free(area.base);
     area.base = grown;

@@ -474,6 +474,45 @@ TEST_F(Strings, AFullMainListSqueezesOutVacantSlotsBeforeGrowing) {
     EXPECT_EQ(made[65535]->list_index, 16384u);
 }
 
+// Long runs of vacant slots, of lengths around and beyond the blocks they are skipped in,
+// lose no string when the list is squeezed and when the area is compacted.
+TEST_F(Strings, LongVacantRunsAreSkippedWithoutLosingAString) {
+    const uint32_t runs[] = {1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 0, 2};
+    auto value = [](uint32_t i) {
+        return std::string{char('a' + i % 26), char('a' + i / 26 % 26)};
+    };
+    std::vector<RtString*> made(65536);
+    for (uint32_t i = 0; i < made.size(); ++i) made[i] = filled(str_new(2, false), value(i));
+    std::vector<uint32_t> kept;
+    for (uint32_t i = 0, run = 0; i < made.size(); ++run) {
+        for (uint32_t n = runs[run % std::size(runs)]; n != 0 && i < made.size() - 1; --n)
+            str_free(made[i++]); // the last one holds the list's count up
+        kept.push_back(i++);
+        if (run % 3 == 0 && i < made.size()) kept.push_back(i++); // neighbours, no run between
+    }
+
+    str_new(0, false); // the list is full: it is squeezed
+    for (uint32_t rank = 0; rank < kept.size(); ++rank) {
+        RtString* s = made[kept[rank]];
+        ASSERT_EQ(s->list_index, rank);
+        ASSERT_EQ(strings.main.list.slots[rank], s);
+    }
+
+    // Compaction closes every gap of more than the slack, from the start of the area on.
+    std::vector<size_t> expected;
+    size_t end = 0;
+    for (uint32_t i : kept) {
+        size_t at = offset(made[i]);
+        expected.push_back(at - end > 32 ? end : at);
+        end = expected.back() + 2;
+    }
+    str_new(uint32_t(strings.main.limit - strings.main.used), true);
+    for (uint32_t rank = 0; rank < kept.size(); ++rank) {
+        ASSERT_EQ(offset(made[kept[rank]]), expected[rank]) << rank;
+        ASSERT_EQ(made[kept[rank]]->view(), value(kept[rank])) << rank;
+    }
+}
+
 TEST_F(Strings, VariableStorageBumpsAndStartsBiggerBlocks) {
     auto* first = static_cast<uint8_t*>(var_alloc(10));
     EXPECT_EQ(reinterpret_cast<uintptr_t>(first) % alignof(std::max_align_t), 0u);
