@@ -321,6 +321,19 @@ RtString* rtstring_detail::assign(RtString* destination, RtString* source) {
     out_of_memory(ErrorCode::main_area_full);
 }
 
+// Goes on from the slot where temp_release's loop met a string that needs a rare step.
+int32_t rtstring_detail::temp_release_rest(uint32_t mark, int32_t value) {
+    uint32_t count = strings.temporaries.count;
+    while (count > mark) {
+        RtString* s = strings.temporaries.slots[--count];
+        if (s == vacant_slot) continue;
+        temporary_slot_free(count, count);
+        string_release(s);
+    }
+    strings.temporaries.count = count;
+    return value;
+}
+
 void rtstring_detail::conventional_release(RtString* s) {
     StringList& list = strings.conventional.list;
     list.slots[s->list_index] = vacant_slot;

@@ -28,6 +28,7 @@ void string_area_compact(size_t needed); // the main area lacks `needed` bytes a
 [[noreturn]] void string_too_long();     // a result beyond the longest length
 void conventional_release(RtString* s);  // a conventional string leaves its list
 RtString* assign(RtString* destination, RtString* source); // every kind of assignment
+int32_t temp_release_rest(uint32_t mark, int32_t value);   // temp_release past a rare step
 
 // Fixed and read-only strings do not own their text and are in no string list.
 inline bool is_tracked(const RtString* s) {
@@ -72,13 +73,19 @@ inline bool is_reusable(const RtString* s) {
     return s;
 }
 
-[[gnu::always_inline]] inline void descriptor_release(RtString* s) {
+// Puts a descriptor on the free stack, which has room for it.
+[[gnu::always_inline]] inline void descriptor_push(RtString* s) {
     auto& pool = strings.descriptors;
     uint32_t count = pool.free_count;
-    if (count == pool.free_capacity) [[unlikely]]
-        free_stack_grow();
     pool.free_stack[count] = s;
     pool.free_count = count + 1;
+}
+
+[[gnu::always_inline]] inline void descriptor_release(RtString* s) {
+    auto& pool = strings.descriptors;
+    if (pool.free_count == pool.free_capacity) [[unlikely]]
+        free_stack_grow();
+    descriptor_push(s);
 }
 
 // Lists
@@ -113,33 +120,37 @@ inline bool is_reusable(const RtString* s) {
     while (slots[count - 1] == vacant_slot) --count;
 }
 
+// A string of the main area leaves the main list. The newest texts give their space back at
+// once; holes wait for compaction.
+[[gnu::always_inline]] inline void main_list_release(const RtString* s) {
+    StringArea& area = strings.main;
+    RtString** slots = area.list.slots;
+    uint32_t count = area.list.count;
+    // The slot just vacated is not read back: a load of what was just stored waits for the
+    // store, and freeing the newest string is the common case.
+    uint32_t index = s->list_index;
+    slots[index] = vacant_slot;
+    if (index + 1 == count) count = index;
+    while (count != 0 && slots[count - 1] == vacant_slot) --count;
+    area.list.count = count;
+    if (count == 0) {
+        area.used = 0;
+    } else {
+        const RtString* last = slots[count - 1];
+        size_t end = static_cast<size_t>(last->text - area.base) + last->length;
+        area.used = std::min(end + slack, area.limit);
+    }
+}
+
 // Freeing without the temporary slot: the field link, the string list's slot and the
 // descriptor.
 [[gnu::always_inline]] inline void string_release(RtString* s) {
     if (s->field_link != nullptr) s->field_link->string = nullptr;
     if (is_tracked(s)) {
-        if (s->in_conventional_memory) [[unlikely]] {
+        if (s->in_conventional_memory) [[unlikely]]
             conventional_release(s);
-        } else {
-            // The newest texts give their space back at once; holes wait for compaction.
-            StringArea& area = strings.main;
-            RtString** slots = area.list.slots;
-            uint32_t count = area.list.count;
-            // The slot just vacated is not read back: a load of what was just stored waits for
-            // the store, and freeing the newest string is the common case.
-            uint32_t index = s->list_index;
-            slots[index] = vacant_slot;
-            if (index + 1 == count) count = index;
-            while (count != 0 && slots[count - 1] == vacant_slot) --count;
-            area.list.count = count;
-            if (count == 0) {
-                area.used = 0;
-            } else {
-                const RtString* last = slots[count - 1];
-                size_t end = static_cast<size_t>(last->text - area.base) + last->length;
-                area.used = std::min(end + slack, area.limit);
-            }
-        }
+        else
+            main_list_release(s);
     }
     descriptor_release(s);
 }
@@ -252,12 +263,22 @@ inline bool can_take_over(const RtString* destination, const RtString* source) {
     using namespace rtstring_detail;
     mark = std::max(mark, 1u); // slot 0 is never a temporary
     // The count stays in a register until the end: each string is freed as str_free frees it.
+    // A string that needs a rare step (a field link, conventional memory, a full free stack)
+    // hands the rest of the work to temp_release_rest for good: a rare step that returned
+    // into this loop would make the compiler read every counter again after it.
+    auto& pool = strings.descriptors;
     uint32_t count = strings.temporaries.count;
     while (count > mark) {
         RtString* s = strings.temporaries.slots[--count];
         if (s == vacant_slot) continue;
+        if (s->field_link != nullptr || s->in_conventional_memory ||
+            pool.free_count == pool.free_capacity) [[unlikely]] {
+            strings.temporaries.count = count + 1;
+            return temp_release_rest(mark, value);
+        }
         temporary_slot_free(count, count);
-        string_release(s);
+        if (is_tracked(s)) main_list_release(s);
+        descriptor_push(s);
     }
     strings.temporaries.count = count;
     return value;

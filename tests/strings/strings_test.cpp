@@ -542,6 +542,18 @@ TEST_F(Strings, FreeingDetachesAFieldLink) {
     s->field_link = &link;
     str_free(s);
     EXPECT_EQ(link.string, nullptr);
+
+    // A linked temporary among others that need no such step, released with its statement.
+    uint32_t mark = temp_mark();
+    temp("before");
+    RtString* t = temp("linked");
+    temp("after");
+    FieldLink temporary_link{t};
+    t->field_link = &temporary_link;
+    temp_release(mark, 0);
+    EXPECT_EQ(temporary_link.string, nullptr);
+    EXPECT_EQ(strings.temporaries.count, mark);
+    EXPECT_EQ(strings.main.used, 0u);
 }
 
 TEST_F(Strings, MisuseNeitherFreesTwiceNorWritesForeignText) {
