@@ -19,16 +19,17 @@ namespace rtstring_detail {
 
 constexpr size_t slack = 32; // follows every new text in the main area, room to grow in place
 
-// Out of line, in rtstring.cpp.
-RtString* descriptor_from_block();       // the free stack is empty
-void free_stack_grow();                  // the free stack is full
-void list_make_room(StringArea& area);   // the list has no spare slot left
-void temporaries_grow();                 // the temporary list has no spare slot left
-void string_area_compact(size_t needed); // the main area lacks `needed` bytes at `used`
-[[noreturn]] void string_too_long();     // a result beyond the longest length
-void conventional_release(RtString* s);  // a conventional string leaves its list
-RtString* assign(RtString* destination, RtString* source); // every kind of assignment
-int32_t temp_release_rest(uint32_t mark, int32_t value);   // temp_release past a rare step
+// Out of line, in rtstring.cpp. The rare steps are cold: the compiler then lays out and
+// allocates registers for the common paths first.
+[[gnu::cold]] RtString* descriptor_from_block();       // the free stack is empty
+[[gnu::cold]] void free_stack_grow();                  // the free stack is full
+[[gnu::cold]] void list_make_room(StringArea& area);   // the list has no spare slot left
+[[gnu::cold]] void temporaries_grow();                 // the temporary list has no spare slot left
+[[gnu::cold]] void string_area_compact(size_t needed); // the main area lacks `needed` bytes
+[[noreturn]] void string_too_long();                   // a result beyond the longest length
+[[gnu::cold]] void conventional_release(RtString* s);  // a conventional string leaves its list
+[[gnu::cold]] int32_t temp_release_rest(uint32_t mark, int32_t value); // past a rare step
+RtString* assign(RtString* destination, RtString* source);             // every kind of assignment
 
 // Fixed and read-only strings do not own their text and are in no string list.
 inline bool is_tracked(const RtString* s) {
