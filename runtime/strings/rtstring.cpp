@@ -104,6 +104,13 @@ uint32_t next_live(RtString* const* slots, uint32_t i, uint32_t count) {
     return i;
 }
 
+// Calls visit(string) for each live slot of the first `count`, in order. The slots and the
+// count are taken once: visit may write to the slots it has passed.
+template <class Visit> void for_each_live(RtString* const* slots, uint32_t count, Visit visit) {
+    for (uint32_t i = next_live(slots, 0, count); i < count; i = next_live(slots, i + 1, count))
+        visit(slots[i]);
+}
+
 bool is_main(const StringArea& area) {
     return &area == &strings.main;
 }
@@ -125,12 +132,10 @@ void list_double(StringList& list, ErrorCode code) {
 void rtstring_detail::list_make_room(StringArea& area) {
     StringList& list = area.list;
     uint32_t kept = 0;
-    for (uint32_t i = next_live(list.slots, 0, list.count); i < list.count;
-         i = next_live(list.slots, i + 1, list.count)) {
-        RtString* s = list.slots[i];
+    for_each_live(list.slots, list.count, [&](RtString* s) {
         s->list_index = kept;
         list.slots[kept++] = s;
-    }
+    });
     list.count = kept;
     if (kept >= list.capacity / 2)
         list_double(list,
@@ -163,19 +168,16 @@ void descriptor_word_write(const RtString* s) {
 // stays where it is: it is slack the string before it may still grow into.
 void area_pack(StringArea& area, size_t first_text, size_t gap_kept) {
     char* end = area.base + first_text;
-    // The moves below may alias anything: the list is read into locals so that the walk over
-    // the vacant slots does not read it again for each slot.
-    RtString* const* slots = area.list.slots;
-    uint32_t count = area.list.count;
-    for (uint32_t i = next_live(slots, 0, count); i < count; i = next_live(slots, i + 1, count)) {
-        RtString* s = slots[i];
+    // The moves below may alias anything: the walk takes the list's slots and count once, so
+    // it does not read them again for each slot.
+    for_each_live(area.list.slots, area.list.count, [&](RtString* s) {
         if (static_cast<size_t>(s->text - end) > gap_kept) {
             if (s->length != 0) std::memmove(end, s->text, s->length);
             s->text = end;
             descriptor_word_write(s);
         }
         end = s->text + s->length;
-    }
+    });
     area.used = static_cast<size_t>(end - area.base);
 }
 
@@ -191,11 +193,8 @@ void rtstring_detail::string_area_compact(size_t needed) {
     auto* grown = static_cast<char*>(std::malloc(size));
     if (grown == nullptr) out_of_memory(ErrorCode::main_area_full);
     std::memcpy(grown, area.base, area.used);
-    for (uint32_t i = next_live(area.list.slots, 0, area.list.count); i < area.list.count;
-         i = next_live(area.list.slots, i + 1, area.list.count)) {
-        RtString* s = area.list.slots[i];
-        s->text = grown + (s->text - area.base);
-    }
+    for_each_live(area.list.slots, area.list.count,
+                  [&](RtString* s) { s->text = grown + (s->text - area.base); });
     std::free(area.base);
     area.base = grown;
     area.limit = size;
