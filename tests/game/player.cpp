@@ -105,23 +105,28 @@ int32_t refresh_and_read() {
     return result;
 }
 
+// The key's events enter the queue in one step, as a window's event pump queues them: pushed
+// one by one, the game could read the key-down before its text had arrived, and would then
+// take the text for a second key.
 void push_key(SDL_Keycode sym, uint16_t mod, const char* text) {
-    SDL_Event event{};
-    event.type = SDL_KEYDOWN;
-    event.key.state = SDL_PRESSED;
-    event.key.keysym.sym = sym;
-    event.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
-    event.key.keysym.mod = mod;
-    SDL_PushEvent(&event);
+    SDL_Event events[3] = {};
+    int count = 0;
+    SDL_Event& down = events[count++];
+    down.type = SDL_KEYDOWN;
+    down.key.state = SDL_PRESSED;
+    down.key.keysym.sym = sym;
+    down.key.keysym.scancode = SDL_GetScancodeFromKey(sym);
+    down.key.keysym.mod = mod;
     if (text) {
-        SDL_Event typed{};
+        SDL_Event& typed = events[count++];
         typed.type = SDL_TEXTINPUT;
         SDL_strlcpy(typed.text.text, text, sizeof typed.text.text);
-        SDL_PushEvent(&typed);
     }
-    event.type = SDL_KEYUP;
-    event.key.state = SDL_RELEASED;
-    SDL_PushEvent(&event);
+    SDL_Event& up = events[count++];
+    up = down;
+    up.type = SDL_KEYUP;
+    up.key.state = SDL_RELEASED;
+    SDL_PeepEvents(events, count, SDL_ADDEVENT, 0, 0);
 }
 
 void push_shift(bool down) {
