@@ -229,7 +229,7 @@ RtString* conventional_string_new(uint32_t length, bool temporary) {
     if (area.used + length > area.limit) out_of_memory(ErrorCode::conventional_area_full);
 
     RtString* s = area_place(area, length, length);
-    s->in_conventional_memory = 1;
+    flags_set(s, true, temporary, false, false);
     if (temporary) {
         temporary_enter(s);
         return s;
@@ -302,7 +302,8 @@ RtString* rtstring_detail::assign(RtString* destination, RtString* source) {
     if (destination->is_fixed) {
         fixed_fill(destination, source);
     } else if (can_take_over(destination, source)) {
-        take_over(destination, source);
+        take_over(destination, source,
+                  source->in_conventional_memory ? strings.conventional.list : strings.main.list);
         descriptor_word_write(destination);
         return destination;
     } else if (source->length <= destination->length && !destination->is_readonly) {

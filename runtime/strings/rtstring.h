@@ -36,19 +36,20 @@ struct FieldLink {
 
 // The flags are one byte each. They are bool rather than a byte type: a store to a byte type
 // may alias anything, and would make the compiler read the runtime's counters again after
-// every flag an operation sets.
+// every flag an operation sets. They lie side by side at the end, where the common paths test
+// several of them as one word.
 struct RtString {
     char* text;
     uint32_t length;
-    bool in_conventional_memory;
+    uint32_t list_index;
     uint8_t* descriptor_word; // mirror record in conventional memory, or null
     uint32_t descriptor_word_offset;
-    uint32_t list_index;
-    bool is_temporary;
     uint32_t temp_index; // 0: not in the temporary list
+    FieldLink* field_link;
+    bool in_conventional_memory;
+    bool is_temporary;
     bool is_fixed;
     bool is_readonly;
-    FieldLink* field_link;
 
     std::string_view view() const { return {text, length}; }
 };

@@ -31,18 +31,45 @@ constexpr size_t slack = 32; // follows every new text in the main area, room to
 [[gnu::cold]] int32_t temp_release_rest(uint32_t mark, int32_t value); // past a rare step
 RtString* assign(RtString* destination, RtString* source);             // every kind of assignment
 
-// Fixed and read-only strings do not own their text and are in no string list. The two flags
-// lie side by side and are tested as one word: one test and branch instead of two.
-inline bool is_tracked(const RtString* s) {
-    static_assert(offsetof(RtString, is_readonly) == offsetof(RtString, is_fixed) + 1);
-    uint16_t flags;
-    std::memcpy(&flags, reinterpret_cast<const char*>(s) + offsetof(RtString, is_fixed), 2);
-    return flags == 0;
+// The four flags read as one word, a byte each, in the order they lie: one test and branch
+// where the flags would take one each.
+namespace flag {
+static_assert(offsetof(RtString, is_temporary) == offsetof(RtString, in_conventional_memory) + 1 &&
+              offsetof(RtString, is_fixed) == offsetof(RtString, in_conventional_memory) + 2 &&
+              offsetof(RtString, is_readonly) == offsetof(RtString, in_conventional_memory) + 3);
+constexpr uint32_t conventional = 1u << 0;
+constexpr uint32_t temporary = 1u << 8;
+constexpr uint32_t fixed = 1u << 16;
+constexpr uint32_t readonly = 1u << 24;
+} // namespace flag
+
+// Sets the four flags of a new string. The assignments merge into one store: a narrower store
+// into the word would make its next whole-word read wait until the store reached the cache.
+[[gnu::always_inline]] inline void flags_set(RtString* s, bool conventional, bool temporary,
+                                             bool fixed, bool readonly) {
+    s->in_conventional_memory = conventional;
+    s->is_temporary = temporary;
+    s->is_fixed = fixed;
+    s->is_readonly = readonly;
 }
 
-// A temporary whose text may be cut down where it lies.
+inline uint32_t flags_of(const RtString* s) {
+    uint8_t bytes[4];
+    std::memcpy(bytes, &s->in_conventional_memory, 4);
+    // Assembled byte by byte, so that the order is the same on any machine; GCC makes it one
+    // load.
+    return uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 | uint32_t{bytes[2]} << 16 |
+           uint32_t{bytes[3]} << 24;
+}
+
+// Fixed and read-only strings do not own their text and are in no string list.
+inline bool is_tracked(const RtString* s) {
+    return (flags_of(s) & (flag::fixed | flag::readonly)) == 0;
+}
+
+// A temporary of the main area whose text may be cut down where it lies.
 inline bool is_reusable(const RtString* s) {
-    return s->is_temporary && is_tracked(s) && !s->in_conventional_memory;
+    return flags_of(s) == flag::temporary;
 }
 
 // Copies n bytes between texts that do not overlap. Most texts are short: up to 16 bytes move
@@ -105,13 +132,13 @@ inline bool is_reusable(const RtString* s) {
     list.count = index + 1;
 }
 
+// Enters a string whose is_temporary flag is set in the temporary list.
 [[gnu::always_inline]] inline void temporary_enter(RtString* s) {
     StringList& list = strings.temporaries;
     if (list.count > list.capacity) [[unlikely]]
         temporaries_grow();
     uint32_t index = list.count;
     s->temp_index = index;
-    s->is_temporary = 1;
     list.slots[index] = s;
     list.count = index + 1;
 }
@@ -180,6 +207,7 @@ inline bool is_reusable(const RtString* s) {
     if (area.used + advance > area.limit) [[unlikely]]
         string_area_compact(advance);
     RtString* s = area_place(area, length, advance);
+    flags_set(s, false, temporary, false, false);
     if (temporary) temporary_enter(s);
     return s;
 }
@@ -188,7 +216,7 @@ inline bool is_reusable(const RtString* s) {
     RtString* s = descriptor_acquire();
     s->text = const_cast<char*>(text); // read-only: never written through
     s->length = length;
-    s->is_readonly = 1;
+    flags_set(s, false, true, false, true);
     temporary_enter(s);
     return s;
 }
@@ -233,10 +261,10 @@ inline bool can_take_over(const RtString* destination, const RtString* source) {
            source->in_conventional_memory == destination->in_conventional_memory;
 }
 
-// The destination takes the temporary's text and its list slot; the temporary is gone.
-[[gnu::always_inline]] inline void take_over(RtString* destination, RtString* source) {
-    StringList& list =
-        source->in_conventional_memory ? strings.conventional.list : strings.main.list;
+// The destination takes the temporary's text and its slot in `list`, the list of the area both
+// lie in; the temporary is gone.
+[[gnu::always_inline]] inline void take_over(RtString* destination, RtString* source,
+                                             StringList& list) {
     if (is_tracked(destination)) list.slots[destination->list_index] = vacant_slot;
     list.slots[source->list_index] = destination;
     destination->list_index = source->list_index;
@@ -247,7 +275,9 @@ inline bool can_take_over(const RtString* destination, const RtString* source) {
 
     destination->text = source->text;
     destination->length = source->length;
-    destination->is_readonly = 0;
+    // Stored only when it changes: a variable's flags are read as one word in its next
+    // statement, which a narrower store would make wait.
+    if (destination->is_readonly) destination->is_readonly = false;
     descriptor_release(source);
 }
 
@@ -292,10 +322,11 @@ inline bool can_take_over(const RtString* destination, const RtString* source) {
 [[gnu::always_inline]] inline RtString* str_assign(RtString* destination, RtString* source) {
     using namespace rtstring_detail;
     if (destination == nullptr || source == nullptr || error_pending()) return destination;
-    // Taking over a temporary of the main area: no descriptor word to write.
-    if (destination != source && !destination->is_fixed && !source->in_conventional_memory &&
-        can_take_over(destination, source)) {
-        take_over(destination, source);
+    // A main-area variable taking over a temporary of the main area: no descriptor word to
+    // write.
+    if (destination != source && is_reusable(source) &&
+        (flags_of(destination) & (flag::conventional | flag::fixed)) == 0) {
+        take_over(destination, source, strings.main.list);
         return destination;
     }
     return assign(destination, source);
