@@ -259,7 +259,7 @@ void relocate(StringArea& area, RtString* destination, const RtString* source) {
     destination->text = area.base + area.used;
     area.used += n;
     destination->length = n;
-    destination->is_readonly = 0; // a borrowed text is left alone; the copy is our own
+    readonly_clear(destination); // a borrowed text is left alone; the copy is our own
     // The source is read only now: the compaction may have moved it.
     if (n != 0) std::memcpy(destination->text, source->text, n);
 }
@@ -460,7 +460,7 @@ RtString* str_new_fixed(char* text, uint32_t length) {
     RtString* s = descriptor_acquire();
     s->text = text;
     s->length = length;
-    s->is_fixed = 1;
+    flags_set(s, false, false, true, false);
     return s;
 }
 

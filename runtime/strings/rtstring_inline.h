@@ -53,6 +53,13 @@ constexpr uint32_t readonly = 1u << 24;
     s->is_readonly = readonly;
 }
 
+// A string that now owns its text is no longer read-only. Stored only when it changes: the
+// string's flags are read as one word in its next statement, which a narrower store would make
+// wait.
+[[gnu::always_inline]] inline void readonly_clear(RtString* s) {
+    if (s->is_readonly) s->is_readonly = false;
+}
+
 inline uint32_t flags_of(const RtString* s) {
     uint8_t bytes[4];
     std::memcpy(bytes, &s->in_conventional_memory, 4);
@@ -275,9 +282,7 @@ inline bool can_take_over(const RtString* destination, const RtString* source) {
 
     destination->text = source->text;
     destination->length = source->length;
-    // Stored only when it changes: a variable's flags are read as one word in its next
-    // statement, which a narrower store would make wait.
-    if (destination->is_readonly) destination->is_readonly = false;
+    readonly_clear(destination);
     descriptor_release(source);
 }
 
