@@ -196,27 +196,53 @@ inline bool is_reusable(const RtString* s) {
 
 // Creation
 
-// A new string of `length` bytes at `used`, which moves on by `advance`.
-[[gnu::always_inline]] inline RtString* area_place(StringArea& area, uint32_t length,
-                                                   size_t advance) {
-    RtString* s = descriptor_acquire();
+// Gives s a text of `length` bytes at `used`, which moves on by `advance`, and enters s in the
+// area's list.
+[[gnu::always_inline]] inline void text_place(StringArea& area, RtString* s, uint32_t length,
+                                              size_t advance) {
     size_t used = area.used;
     s->length = length;
     s->text = area.base + used;
     area.used = used + advance;
     list_append(area, s);
+}
+
+// A new string of `length` bytes at `used`, which moves on by `advance`.
+[[gnu::always_inline]] inline RtString* area_place(StringArea& area, uint32_t length,
+                                                   size_t advance) {
+    RtString* s = descriptor_acquire();
+    text_place(area, s, length, advance);
     return s;
 }
 
-[[gnu::always_inline]] inline RtString* main_string_new(uint32_t length, bool temporary) {
+// The bytes a new text of `length` takes in the main area, made available there.
+[[gnu::always_inline]] inline size_t main_room(uint32_t length) {
     StringArea& area = strings.main;
     size_t advance = size_t{length} + slack;
     if (area.used + advance > area.limit) [[unlikely]]
         string_area_compact(advance);
-    RtString* s = area_place(area, length, advance);
+    return advance;
+}
+
+[[gnu::always_inline]] inline RtString* main_string_new(uint32_t length, bool temporary) {
+    RtString* s = area_place(strings.main, length, main_room(length));
     flags_set(s, false, temporary, false, false);
     if (temporary) temporary_enter(s);
     return s;
+}
+
+// A read-only temporary free of ties (a literal, as a rule): its text lies outside the areas,
+// and its descriptor and temporary slot can serve a new temporary in its place.
+inline bool is_lendable(const RtString* s) {
+    return flags_of(s) == (flag::temporary | flag::readonly) && s->field_link == nullptr;
+}
+
+// The lendable temporary s becomes a new temporary of `length` bytes in the main area, as if
+// it had been freed and the new temporary made: freeing it would only hand its descriptor and
+// slot back.
+[[gnu::always_inline]] inline void main_text_lend(RtString* s, uint32_t length) {
+    text_place(strings.main, s, length, main_room(length));
+    flags_set(s, false, true, false, false);
 }
 
 [[gnu::always_inline]] inline RtString* literal_new(const char* text, uint32_t length) {
@@ -344,15 +370,32 @@ inline bool can_take_over(const RtString* destination, const RtString* source) {
     if (a->length == 0) return b;
     uint32_t length = a->length + b->length;
     if (length < a->length) string_too_long(); // wrapped: beyond the longest length
-    RtString* result = main_string_new(length, true);
-    // Read a and b only now: making the result may have compacted the area under them.
-    // Freeing leaves their texts where they are, so they are freed before the bytes move.
-    const char* a_text = a->text;
-    const char* b_text = b->text;
     uint32_t a_length = a->length;
     uint32_t b_length = b->length;
-    if (a->is_temporary) string_free(a);
-    if (b->is_temporary && b != a) string_free(b);
+    // A text in the main area is read only once the result has its place there: making room
+    // may have compacted the area under it. Freeing leaves a text where it is, so the operands
+    // are freed before the bytes move. A literal operand lends the result its descriptor.
+    RtString* result;
+    const char *a_text, *b_text;
+    if (is_lendable(b) && b != a) {
+        b_text = b->text;
+        main_text_lend(b, length);
+        result = b;
+        a_text = a->text;
+        if (a->is_temporary) string_free(a);
+    } else if (is_lendable(a) && a != b) {
+        a_text = a->text;
+        main_text_lend(a, length);
+        result = a;
+        b_text = b->text;
+        if (b->is_temporary) string_free(b);
+    } else {
+        result = main_string_new(length, true);
+        a_text = a->text;
+        b_text = b->text;
+        if (a->is_temporary) string_free(a);
+        if (b->is_temporary && b != a) string_free(b);
+    }
     text_copy(result->text, a_text, a_length);
     text_copy(result->text + a_length, b_text, b_length);
     return result;

@@ -217,6 +217,43 @@ TEST_F(Strings, ConcatenationWithAnEmptyOperandHandsBackTheOther) {
     EXPECT_EQ(strings.descriptors.free_count, free_before + 1) << "one temporary, freed once";
 }
 
+TEST_F(Strings, ALiteralOperandBecomesTheJoinedTemporary) {
+    RtString* v = variable("abc");
+    RtString* tail = literal("def");
+    uint32_t slot = tail->temp_index;
+    uint32_t free_before = strings.descriptors.free_count;
+    RtString* joined = str_concat(v, tail);
+    EXPECT_EQ(joined, tail);
+    EXPECT_EQ(joined->view(), "abcdef");
+    EXPECT_TRUE(joined->is_temporary);
+    EXPECT_FALSE(joined->is_readonly) << "it owns its text now";
+    EXPECT_EQ(joined->temp_index, slot);
+    EXPECT_EQ(strings.main.list.slots[joined->list_index], joined);
+    EXPECT_EQ(strings.descriptors.free_count, free_before);
+
+    // A literal in front lends too; of two literals, the one that does not lend is freed.
+    RtString* front = literal("x: ");
+    EXPECT_EQ(str_concat(front, temp("yz")), front);
+    EXPECT_EQ(front->view(), "x: yz");
+    RtString* head = literal("12");
+    RtString* back = literal("34");
+    free_before = strings.descriptors.free_count;
+    EXPECT_EQ(str_concat(head, back)->view(), "1234");
+    EXPECT_EQ(strings.descriptors.free_count, free_before + 1);
+
+    // The other operand's text is read only once making room has moved it: compaction packs
+    // the following text over where it lay, then the area grows.
+    RtString* hole = str_new(100000, false);
+    RtString* moving = temp(std::string(1000, 'A'));
+    uint32_t moving_slot = moving->list_index;
+    filled(str_new(947000, false), std::string(947000, 'F'));
+    str_free(hole);
+    RtString* shout = str_concat(moving, literal("!"));
+    EXPECT_GT(strings.main.limit, size_t{1} << 20);
+    EXPECT_EQ(strings.main.list.slots[moving_slot], vacant_slot) << "the temporary is freed";
+    EXPECT_EQ(shout->view(), std::string(1000, 'A') + "!");
+}
+
 TEST_F(Strings, SubstringBoundsFollowTheClassicRules) {
     RtString* s = variable("HELLO");
     struct Case {
