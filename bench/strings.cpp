@@ -25,7 +25,7 @@ Variables variables_new() {
     return {name, str_new(0, false), temp_mark()};
 }
 
-RtString* suffix() {
+[[gnu::always_inline]] inline RtString* suffix() {
     return str_new_literal(suffix_text, sizeof suffix_text - 1);
 }
 
